@@ -1,0 +1,10 @@
+# Outside endpoints and credits: build-time values, kept in this one place.
+set(OSTREL_PRODUCT_SITE "https://ostrel.app" CACHE STRING "Product web site")
+set(OSTREL_PRODUCT_HOST "ostrel.app" CACHE STRING "Product web site host, as displayed")
+set(OSTREL_DEVELOPER_SITE "https://ostrel.app/about" CACHE STRING "Developer web site")
+set(OSTREL_DEVELOPER_SITE_DISPLAY "ostrel.app/about" CACHE STRING "Developer web site, as displayed")
+set(OSTREL_SUPPORT_EMAIL "support@ostrel.app" CACHE STRING "Support e-mail address")
+set(OSTREL_DONATION_PAGE "https://ostrel.app/donate" CACHE STRING "Donation page")
+set(OSTREL_UPDATE_HOST "updates.ostrel.app" CACHE STRING "Host of the update manifest (HTTPS, /updates/latest.json)")
+set(OSTREL_CREDIT_LINE "Developed by the ostrel developers" CACHE STRING "Developer credit line")
+set(OSTREL_COPYRIGHT_LINE "© 2026 The ostrel developers" CACHE STRING "Copyright line")

@@ -1,0 +1,10 @@
+# Warnings for the project's own targets; third-party headers come in as SYSTEM.
+add_library(ostrel_warnings INTERFACE)
+target_compile_options(ostrel_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor)
+if(OSTREL_WERROR)
+  target_compile_options(ostrel_warnings INTERFACE -Werror)
+endif()
+if(OSTREL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

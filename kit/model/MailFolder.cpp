@@ -1,0 +1,77 @@
+#include "model/MailFolder.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace ostrel {
+
+size_t qHash(const MailFolder &folder, size_t seed)
+{
+    seed = qHashMulti(seed, folder.id, folder.name, folder.messageCount, folder.unreadCount,
+                      folder.folderType);
+    return qHashRange(folder.children.cbegin(), folder.children.cend(), seed);
+}
+
+namespace {
+QByteArray jsonScalar(const QJsonValue &value)
+{
+    // A one-element array is the cheapest way to get Qt's escaping of a scalar.
+    const QByteArray array = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+void appendJson(const MailFolder &folder, QByteArray &out)
+{
+    out += "{\"id\":" + jsonScalar(folder.id.toString(QUuid::WithoutBraces).toUpper());
+    out += ",\"name\":" + jsonScalar(folder.name);
+    out += ",\"messageCount\":" + QByteArray::number(folder.messageCount);
+    out += ",\"unreadCount\":" + QByteArray::number(folder.unreadCount);
+    out += ",\"folderType\":" + jsonScalar(rawValue(folder.folderType));
+    out += ",\"children\":[";
+    for (qsizetype i = 0; i < folder.children.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendJson(folder.children.at(i), out);
+    }
+    out += "]}";
+}
+}  // namespace
+
+QByteArray MailFolder::toJson() const
+{
+    QByteArray out;
+    appendJson(*this, out);
+    return out;
+}
+
+std::optional<MailFolder> MailFolder::fromJson(const QByteArray &json)
+{
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return fromJsonObject(document.object());
+}
+
+std::optional<MailFolder> MailFolder::fromJsonObject(const QJsonObject &object)
+{
+    const QUuid id = QUuid::fromString(object.value(QStringLiteral("id")).toString());
+    const auto type = folderTypeFromRaw(object.value(QStringLiteral("folderType")).toString());
+    const QJsonValue name = object.value(QStringLiteral("name"));
+    const QJsonValue messages = object.value(QStringLiteral("messageCount"));
+    const QJsonValue unread = object.value(QStringLiteral("unreadCount"));
+    const QJsonValue children = object.value(QStringLiteral("children"));
+    if (id.isNull() || !type || !name.isString() || !messages.isDouble() || !unread.isDouble()
+        || !children.isArray())
+        return std::nullopt;
+    MailFolder folder{id, name.toString(), messages.toInteger(), unread.toInteger(), *type, {}};
+    for (const QJsonValue &child : children.toArray()) {
+        auto decoded = fromJsonObject(child.toObject());
+        if (!decoded)
+            return std::nullopt;
+        folder.children.append(std::move(*decoded));
+    }
+    return folder;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "model/FolderType.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <optional>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+namespace ostrel {
+
+struct MailFolder {
+    QUuid id;
+    QString name;
+    qint64 messageCount = 0;
+    qint64 unreadCount = 0;
+    FolderType folderType = FolderType::custom;
+    QList<MailFolder> children;
+
+    friend bool operator==(const MailFolder &, const MailFolder &) = default;
+
+    // Compact JSON object with its keys in field order: id, name, messageCount,
+    // unreadCount, folderType, children (QJsonObject would sort them).
+    QByteArray toJson() const;
+    static std::optional<MailFolder> fromJson(const QByteArray &json);
+    static std::optional<MailFolder> fromJsonObject(const QJsonObject &object);
+};
+
+size_t qHash(const MailFolder &folder, size_t seed = 0);
+
+}  // namespace ostrel
+
+template <>
+struct std::hash<ostrel::MailFolder> {
+    size_t operator()(const ostrel::MailFolder &folder) const { return ostrel::qHash(folder); }
+};

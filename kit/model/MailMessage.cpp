@@ -1,0 +1,64 @@
+#include "model/MailMessage.h"
+
+#include "model/Text.h"
+
+#include <array>
+
+namespace ostrel {
+
+namespace {
+constexpr std::array<std::pair<MessageImportance, const char *>, 3> kImportances{{
+    {MessageImportance::low, "low"},
+    {MessageImportance::normal, "normal"},
+    {MessageImportance::high, "high"},
+}};
+
+template <typename T>
+size_t hashOptional(const std::optional<T> &value, size_t seed)
+{
+    return value ? qHashMulti(seed, true, *value) : qHashMulti(seed, false);
+}
+}  // namespace
+
+QString rawValue(MessageImportance importance)
+{
+    return QString::fromLatin1(kImportances[static_cast<size_t>(importance)].second);
+}
+
+std::optional<MessageImportance> messageImportanceFromRaw(const QString &raw)
+{
+    for (const auto &[value, name] : kImportances) {
+        if (raw == QLatin1String(name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+QList<MessageImportance> allMessageImportances()
+{
+    return {MessageImportance::low, MessageImportance::normal, MessageImportance::high};
+}
+
+QString MailMessage::preview() const
+{
+    constexpr qsizetype kLimit = 120;
+    const QString line = collapseWhiteSpace(bodyText.value_or(QString()));
+    // Grapheme clusters are never shorter than code units, so short lines
+    // need no boundary analysis.
+    if (line.size() <= kLimit || graphemeCount(line) <= kLimit)
+        return line;
+    return graphemePrefix(line, kLimit) + QChar(0x2026);
+}
+
+size_t qHash(const MailMessage &message, size_t seed)
+{
+    seed = qHashMulti(seed, message.id, message.subject, message.sender, message.senderEmail,
+                      message.recipients, message.ccRecipients, message.date, message.isRead);
+    seed = hashOptional(message.bodyText, seed);
+    seed = hashOptional(message.bodyHTML, seed);
+    seed = hashOptional(message.bodyRTF, seed);
+    seed = qHashRange(message.attachments.cbegin(), message.attachments.cend(), seed);
+    return qHashMulti(seed, message.importance);
+}
+
+}  // namespace ostrel

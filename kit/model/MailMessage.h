@@ -1,0 +1,54 @@
+#pragma once
+
+#include "model/Attachment.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+#include <optional>
+
+namespace ostrel {
+
+enum class MessageImportance { low, normal, high };
+
+QString rawValue(MessageImportance importance);
+std::optional<MessageImportance> messageImportanceFromRaw(const QString &raw);
+QList<MessageImportance> allMessageImportances();
+
+inline size_t qHash(MessageImportance importance, size_t seed = 0)
+{
+    return ::qHash(rawValue(importance), seed);
+}
+
+struct MailMessage {
+    QUuid id;
+    QString subject;
+    QString sender;
+    QString senderEmail;
+    QStringList recipients;
+    QStringList ccRecipients;
+    double date = 0;  // seconds since 1970-01-01 00:00:00 UTC
+    bool isRead = true;
+    std::optional<QString> bodyText;
+    std::optional<QString> bodyHTML;
+    std::optional<QByteArray> bodyRTF;
+    QList<Attachment> attachments;
+    MessageImportance importance = MessageImportance::normal;
+
+    friend bool operator==(const MailMessage &, const MailMessage &) = default;
+
+    // One line of the plain body: trimmed, white space collapsed, at most 120
+    // characters and then "…".
+    QString preview() const;
+};
+
+size_t qHash(const MailMessage &message, size_t seed = 0);
+
+}  // namespace ostrel
+
+template <>
+struct std::hash<ostrel::MailMessage> {
+    size_t operator()(const ostrel::MailMessage &message) const { return ostrel::qHash(message); }
+};

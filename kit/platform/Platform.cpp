@@ -1,0 +1,7 @@
+#include "platform/Platform.h"
+
+namespace ostrel {
+
+Platform::~Platform() = default;
+
+}  // namespace ostrel

@@ -1,0 +1,206 @@
+#include "model/Attachment.h"
+#include "model/FolderType.h"
+#include "model/MailFolder.h"
+#include "model/MailMessage.h"
+#include "model/Text.h"
+
+#include <QSet>
+#include <QTest>
+#include <unordered_set>
+
+using namespace ostrel;
+
+namespace {
+MailMessage messageWithBody(std::optional<QString> text, std::optional<QString> html = {})
+{
+    MailMessage m;
+    m.id = QUuid::createUuid();
+    m.bodyText = std::move(text);
+    m.bodyHTML = std::move(html);
+    return m;
+}
+
+Attachment attachment(const QString &name, const QString &mime = QStringLiteral("application/octet-stream"))
+{
+    return Attachment{QUuid::createUuid(), name, mime, 0, std::nullopt, std::nullopt};
+}
+}  // namespace
+
+class TestModel : public QObject {
+    Q_OBJECT
+private slots:
+    void preview_data()
+    {
+        QTest::addColumn<std::optional<QString>>("body");
+        QTest::addColumn<QString>("expected");
+        const QString x120(120, QLatin1Char('x'));
+        QTest::newRow("absent") << std::optional<QString>() << QString();
+        QTest::newRow("spaces, tabs and breaks") << std::optional<QString>(QStringLiteral("  Hello\n\n\tworld  "))
+                                                 << QStringLiteral("Hello world");
+        QTest::newRow("exactly 120") << std::optional<QString>(x120) << x120;
+        QTest::newRow("121 cut") << std::optional<QString>(x120 + QLatin1Char('y')) << x120 + QChar(0x2026);
+        QTest::newRow("collapse before counting")
+            << std::optional<QString>(QString(60, QLatin1Char('a')) + QStringLiteral(" \n\n ") + QString(59, QLatin1Char('b')))
+            << QString(60, QLatin1Char('a')) + QLatin1Char(' ') + QString(59, QLatin1Char('b'));
+        // 121 family emoji (each one grapheme of several code points) are cut after 120.
+        const QString family = QStringLiteral("\U0001F468\u200D\U0001F469\u200D\U0001F467");
+        QString families;
+        for (int i = 0; i < 121; ++i)
+            families += family;
+        QTest::newRow("graphemes, not code units")
+            << std::optional<QString>(families) << families.left(family.size() * 120) + QChar(0x2026);
+        QString accents;
+        for (int i = 0; i < 120; ++i)
+            accents += QStringLiteral("e\u0301");
+        QTest::newRow("120 decomposed accents stay whole") << std::optional<QString>(accents) << accents;
+    }
+    void preview()
+    {
+        QFETCH(std::optional<QString>, body);
+        QFETCH(QString, expected);
+        QCOMPARE(messageWithBody(body).preview(), expected);
+    }
+
+    void previewIgnoresHtml()
+    {
+        QCOMPARE(messageWithBody(std::nullopt, QStringLiteral("<p>Hi</p>")).preview(), QString());
+    }
+
+    void displayName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected");
+        const QString ell(QChar(0x2026));
+        QTest::newRow("30 unchanged") << QString(26, QLatin1Char('a')) + QStringLiteral(".pdf")
+                                      << QString(26, QLatin1Char('a')) + QStringLiteral(".pdf");
+        QTest::newRow("31 shortened") << QString(27, QLatin1Char('a')) + QStringLiteral(".pdf")
+                                      << QString(25, QLatin1Char('a')) + ell + QStringLiteral(".pdf");
+        QTest::newRow("44 with pdf") << QString(40, QLatin1Char('b')) + QStringLiteral(".pdf")
+                                     << QString(25, QLatin1Char('b')) + ell + QStringLiteral(".pdf");
+        QTest::newRow("40 without dot") << QString(40, QLatin1Char('c')) << QString(28, QLatin1Char('c')) + ell;
+        const QString longExt(28, QLatin1Char('e'));
+        QTest::newRow("extension of 28") << QStringLiteral("base.") + longExt << ell + QLatin1Char('.') + longExt;
+        QTest::newRow("extension of 40")
+            << QStringLiteral("b.") + QString(40, QLatin1Char('e')) << ell + QLatin1Char('.') + QString(40, QLatin1Char('e'));
+        QTest::newRow("trailing dot") << QString(35, QLatin1Char('d')) + QLatin1Char('.')
+                                      << QString(28, QLatin1Char('d')) + ell;
+        QTest::newRow("umlauts counted as characters")
+            << QStringLiteral("Ü") + QString(29, QLatin1Char('x')) << QStringLiteral("Ü") + QString(29, QLatin1Char('x'));
+    }
+    void displayName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QCOMPARE(attachment(name).displayName(), expected);
+    }
+
+    void attachmentIcon_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mime");
+        QTest::addColumn<QString>("icon");
+        QTest::newRow("Scan.PDF") << "Scan.PDF" << "application/octet-stream" << "doc.richtext";
+        QTest::newRow("HEIC") << "IMG_1.HEIC" << "application/pdf" << "photo";
+        QTest::newRow("IMAGE/JPEG") << "file.pdf" << "IMAGE/JPEG" << "photo";
+        QTest::newRow("video mime") << "x.bin" << "video/mp4" << "film";
+        QTest::newRow("mkv") << "x.mkv" << "application/octet-stream" << "film";
+        QTest::newRow("flac") << "x.flac" << "" << "music.note";
+        QTest::newRow("pdf in mime") << "x" << "application/x-pdf" << "doc.richtext";
+        QTest::newRow("docx") << "a.docx" << "" << "doc.text";
+        QTest::newRow("csv") << "a.csv" << "" << "tablecells";
+        QTest::newRow("key") << "a.key" << "" << "rectangle.on.rectangle";
+        QTest::newRow("tar.gz") << "a.tar.gz" << "" << "doc.zipper";
+        QTest::newRow("md") << "README.md" << "" << "doc.plaintext";
+        QTest::newRow("unknown") << "a.xyz" << "application/octet-stream" << "doc";
+        QTest::newRow("image before pdf") << "a.pdf" << "image/png" << "photo";
+    }
+    void attachmentIcon()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, mime);
+        QFETCH(QString, icon);
+        QCOMPARE(attachment(name, mime).iconName(), icon);
+    }
+
+    void folderTypes()
+    {
+        const QStringList raws{"inbox", "sent", "drafts", "deleted", "archive", "spam",
+                               "calendar", "contacts", "notes", "tasks", "custom"};
+        const QStringList icons{"tray", "paperplane", "doc", "trash", "archivebox", "exclamationmark.octagon",
+                                "calendar", "person.crop.circle", "note.text", "checklist", "folder"};
+        const QList<FolderType> all = allFolderTypes();
+        QCOMPARE(all.size(), raws.size());
+        for (qsizetype i = 0; i < all.size(); ++i) {
+            QCOMPARE(rawValue(all[i]), raws[i]);
+            QCOMPARE(iconName(all[i]), icons[i]);
+            QCOMPARE(folderTypeFromRaw(raws[i]), std::optional<FolderType>(all[i]));
+        }
+        QCOMPARE(folderTypeFromRaw(QStringLiteral("Inbox")), std::nullopt);
+        QCOMPARE(folderTypeFromRaw(QString()), std::nullopt);
+        QCOMPARE(messageImportanceFromRaw(QStringLiteral("high")), std::optional(MessageImportance::high));
+        QCOMPARE(messageImportanceFromRaw(QStringLiteral("High")), std::nullopt);
+    }
+
+    void equalityCoversEveryField()
+    {
+        MailMessage a = messageWithBody(QStringLiteral("body"));
+        a.attachments.append(attachment(QStringLiteral("a.png")));
+        MailMessage b = a;
+        QCOMPARE(a, b);
+        QCOMPARE(qHash(a), qHash(b));
+        b.isRead = false;
+        QVERIFY(a != b);
+        b = a;
+        b.attachments[0].data = QByteArray();
+        QVERIFY2(a != b, "an empty buffer differs from an absent one");
+        b = a;
+        b.bodyRTF = QByteArray("{\\rtf1}");
+        QVERIFY(a != b);
+
+        std::unordered_set<MailMessage> set{a, b};
+        QCOMPARE(set.size(), size_t(2));
+        QSet<Attachment> attachments{a.attachments[0], a.attachments[0]};
+        QCOMPARE(attachments.size(), 1);
+    }
+
+    void folderEqualityIsRecursive()
+    {
+        MailFolder child{QUuid::createUuid(), QStringLiteral("Child"), 1, 0, FolderType::custom, {}};
+        MailFolder parent{QUuid::createUuid(), QStringLiteral("Parent"), 0, 0, FolderType::inbox, {child}};
+        MailFolder other = parent;
+        QCOMPARE(parent, other);
+        other.children[0].unreadCount = 3;
+        QVERIFY(parent != other);
+        QVERIFY(qHash(parent) != qHash(other));
+        MailFolder sameButNewId = parent;
+        sameButNewId.id = QUuid::createUuid();
+        QVERIFY(parent != sameButNewId);
+    }
+
+    void folderJsonKeepsFieldOrderAndRoundTrips()
+    {
+        MailFolder child{QUuid::createUuid(), QStringLiteral("Entwürfe \"neu\""), 2, 1, FolderType::drafts, {}};
+        MailFolder root{QUuid::createUuid(), QStringLiteral("Posteingang"), 5, 3, FolderType::inbox, {child}};
+        const QByteArray json = root.toJson();
+        const QList<QByteArray> keys{"\"id\"", "\"name\"", "\"messageCount\"", "\"unreadCount\"",
+                                     "\"folderType\"", "\"children\""};
+        qsizetype last = -1;
+        for (const QByteArray &key : keys) {
+            const qsizetype at = json.indexOf(key);
+            QVERIFY2(at > last, key.constData());
+            last = at;
+        }
+        QVERIFY(json.contains("\"folderType\":\"inbox\""));
+        QCOMPARE(MailFolder::fromJson(json), std::optional<MailFolder>(root));
+        QCOMPARE(MailFolder::fromJson("{\"id\":\"x\"}"), std::nullopt);
+    }
+
+    void blanksAreNotLineBreaks()
+    {
+        QCOMPARE(trimBlanks(QStringLiteral("\t\u00A0 name \u2003")), QStringLiteral("name"));
+        QCOMPARE(trimBlanks(QStringLiteral("\nname\n")), QStringLiteral("\nname\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"
