@@ -1,0 +1,51 @@
+#pragma once
+
+#include "model/Expected.h"
+#include "model/MailFolder.h"
+#include "model/MailMessage.h"
+#include "pst/PSTError.h"
+
+#include <QFuture>
+#include <QList>
+#include <QUrl>
+#include <memory>
+#include <thread>
+
+namespace ostrel {
+
+struct LibpffCalls;
+class SerialExecutor;
+
+template <typename T>
+using PSTResult = Expected<T, PSTError>;
+
+// The reader's single entry point. Every libpff call happens on the actor's
+// own thread, one request at a time in arrival order; callers get futures of
+// plain records, never handles.
+class PSTActor {
+public:
+    explicit PSTActor(std::shared_ptr<const LibpffCalls> calls = {});
+    ~PSTActor();
+    PSTActor(const PSTActor &) = delete;
+    PSTActor &operator=(const PSTActor &) = delete;
+
+    // Drops any open archive, opens the one at url and returns the root
+    // folder's sub folders, each with its whole tree.
+    QFuture<PSTResult<QList<MailFolder>>> openFile(const QUrl &url);
+
+    // Up to limit complete messages of a folder returned by the last open,
+    // starting at offset, in the folder's storage order.
+    QFuture<PSTResult<QList<MailMessage>>> loadMessages(const MailFolder &folder, qint64 offset, qint64 limit);
+
+    std::thread::id threadId() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+    std::unique_ptr<SerialExecutor> m_executor;
+};
+
+// The kind of a folder from its English or German name.
+FolderType classifyFolder(const QString &name);
+
+}  // namespace ostrel

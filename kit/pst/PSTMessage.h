@@ -1,0 +1,42 @@
+#pragma once
+
+#include "model/Expected.h"
+#include "model/MailMessage.h"
+#include "pst/PSTError.h"
+
+#include <QList>
+#include <cstdint>
+#include <memory>
+
+// libpff hands out its handles as intptr_t; repeated here so this header
+// needs no libpff.h.
+typedef intptr_t libpff_item_t;
+
+namespace ostrel {
+
+struct LibpffCalls;
+
+// Attachments at or above this size never have their bytes read with a page.
+inline constexpr qint64 kInlineDataLimit = 5'000'000;
+
+// Owns one message item while a page is being read.
+class PSTMessage {
+public:
+    PSTMessage(libpff_item_t *handle, std::shared_ptr<const LibpffCalls> calls);
+    ~PSTMessage();
+    PSTMessage(const PSTMessage &) = delete;
+    PSTMessage &operator=(const PSTMessage &) = delete;
+
+    Expected<MailMessage, PSTError> mailMessage() const;
+    Expected<QList<Attachment>, PSTError> attachments() const;
+    Expected<QStringList, PSTError> recipients() const;
+
+private:
+    libpff_item_t *m_handle = nullptr;
+    std::shared_ptr<const LibpffCalls> m_calls;
+};
+
+// MIME type from the file name's extension, lower-cased.
+QString mimeType(const QString &fileName);
+
+}  // namespace ostrel

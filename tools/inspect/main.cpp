@@ -1,0 +1,173 @@
+// ostrel-inspect: prints what the reader makes of an archive, without the window.
+#include "pst/PSTActor.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+using namespace ostrel;
+
+namespace {
+
+
+const MailFolder *findByPath(const QList<MailFolder> &folders, const QStringList &path)
+{
+    const QList<MailFolder> *level = &folders;
+    const MailFolder *found = nullptr;
+    for (const QString &name : path) {
+        found = nullptr;
+        for (const MailFolder &folder : *level) {
+            if (folder.name == name) {
+                found = &folder;
+                break;
+            }
+        }
+        if (!found)
+            return nullptr;
+        level = &found->children;
+    }
+    return found;
+}
+
+QString isoDate(double seconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000.0), Qt::UTC).toString(Qt::ISODate);
+}
+
+QJsonArray foldersJson(const QList<MailFolder> &folders, int depth)
+{
+    QJsonArray array;
+    for (const MailFolder &folder : folders) {
+        array.append(QJsonObject{{"name", folder.name},
+                                 {"folderType", rawValue(folder.folderType)},
+                                 {"messageCount", folder.messageCount},
+                                 {"unreadCount", folder.unreadCount},
+                                 {"depth", depth},
+                                 {"children", foldersJson(folder.children, depth + 1)}});
+    }
+    return array;
+}
+
+void printFolders(QTextStream &out, const QList<MailFolder> &folders, int depth)
+{
+    for (const MailFolder &folder : folders) {
+        out << QString(depth * 2, QLatin1Char(' ')) << "'" << folder.name << "' [" << rawValue(folder.folderType)
+            << "] messages=" << folder.messageCount << " unread=" << folder.unreadCount << '\n';
+        printFolders(out, folder.children, depth + 1);
+    }
+}
+
+QJsonObject messageJson(const MailMessage &message)
+{
+    QJsonArray attachments;
+    for (const Attachment &a : message.attachments) {
+        attachments.append(QJsonObject{{"filename", a.filename},
+                                       {"mimeType", a.mimeType},
+                                       {"size", a.size},
+                                       {"contentId", a.contentId ? QJsonValue(*a.contentId) : QJsonValue()},
+                                       {"dataLoaded", a.data.has_value()},
+                                       {"dataSize", a.data ? QJsonValue(a.data->size()) : QJsonValue()}});
+    }
+    const auto size = [](const auto &body) { return body ? QJsonValue(qint64(body->size())) : QJsonValue(); };
+    return QJsonObject{{"subject", message.subject},
+                       {"sender", message.sender},
+                       {"senderEmail", message.senderEmail},
+                       {"date", isoDate(message.date)},
+                       {"importance", rawValue(message.importance)},
+                       {"recipients", QJsonArray::fromStringList(message.recipients)},
+                       {"bodyText", size(message.bodyText)},
+                       {"bodyHTML", size(message.bodyHTML)},
+                       {"bodyRTF", size(message.bodyRTF)},
+                       {"attachments", attachments}};
+}
+
+void printMessage(QTextStream &out, const MailMessage &m, qint64 index)
+{
+    out << '#' << index << " " << m.subject << '\n'
+        << "  from: " << m.sender << " <" << m.senderEmail << ">\n"
+        << "  date: " << isoDate(m.date) << "  importance: " << rawValue(m.importance) << '\n'
+        << "  to: " << m.recipients.join(QStringLiteral(", ")) << '\n'
+        << "  bodies: text=" << (m.bodyText ? QString::number(m.bodyText->size()) : QStringLiteral("-"))
+        << " html=" << (m.bodyHTML ? QString::number(m.bodyHTML->size()) : QStringLiteral("-"))
+        << " rtf=" << (m.bodyRTF ? QString::number(m.bodyRTF->size()) : QStringLiteral("-")) << '\n';
+    for (const Attachment &a : m.attachments) {
+        out << "  attachment: " << a.filename << " (" << a.mimeType << ", " << a.size << " bytes"
+            << (a.contentId ? QStringLiteral(", cid ") + *a.contentId : QString())
+            << (a.data ? QStringLiteral(", loaded") : QString()) << ")\n";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrel-inspect"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Prints the folder tree and messages of a PST archive."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("ARCHIVE"), QStringLiteral("The PST or OST file."));
+    const QCommandLineOption folderOption(QStringLiteral("folder"),
+                                          QStringLiteral("Folder names from the root joined by \"/\"."),
+                                          QStringLiteral("PATH"));
+    const QCommandLineOption offsetOption(QStringLiteral("offset"), QStringLiteral("First message."),
+                                          QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("Number of messages."),
+                                         QStringLiteral("N"), QStringLiteral("100"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON."));
+    parser.addOptions({folderOption, offsetOption, limitOption, jsonOption});
+    parser.process(app);
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (parser.positionalArguments().size() != 1) {
+        err << parser.helpText();
+        return 2;
+    }
+
+    PSTActor actor;
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(parser.positionalArguments().constFirst()).absoluteFilePath());
+    const auto opened = actor.openFile(url).result();
+    if (!opened) {
+        err << opened.error().errorDescription() << '\n';
+        return 1;
+    }
+    const QList<MailFolder> &folders = opened.value();
+
+    if (!parser.isSet(folderOption)) {
+        if (parser.isSet(jsonOption))
+            out << QJsonDocument(foldersJson(folders, 0)).toJson(QJsonDocument::Indented);
+        else
+            printFolders(out, folders, 0);
+        return 0;
+    }
+
+    const QStringList path = parser.value(folderOption).split(QLatin1Char('/'));
+    const MailFolder *folder = findByPath(folders, path);
+    if (!folder) {
+        err << "No folder at " << parser.value(folderOption) << '\n';
+        return 1;
+    }
+    const qint64 offset = parser.value(offsetOption).toLongLong();
+    const auto page = actor.loadMessages(*folder, offset, parser.value(limitOption).toLongLong()).result();
+    if (!page) {
+        err << page.error().errorDescription() << '\n';
+        return 1;
+    }
+    if (parser.isSet(jsonOption)) {
+        QJsonArray messages;
+        for (const MailMessage &m : page.value())
+            messages.append(messageJson(m));
+        out << QJsonDocument(messages).toJson(QJsonDocument::Indented);
+    } else {
+        qint64 index = offset;
+        for (const MailMessage &m : page.value())
+            printMessage(out, m, index++);
+    }
+    return 0;
+}
