@@ -180,7 +180,11 @@ Expected<MailMessage, PSTError> PSTMessage::mailMessage() const
 
     MailMessage message;
     message.id = QUuid::createUuid();
-    const auto subject = itemString(lib, m_handle, kSubject);
+    auto subject = itemString(lib, m_handle, kSubject);
+    // A stored subject may begin with U+0001 and a character giving the
+    // length of its prefix ("RE: "); the two are markers, not text.
+    if (subject && subject->size() >= 2 && subject->at(0) == QChar(0x0001))
+        subject->remove(0, 2);
     message.subject = subject && !subject->isEmpty() ? *subject : QStringLiteral("(kein Betreff)");
     const QString senderName = itemString(lib, m_handle, kSenderName).value_or(QString());
     message.senderEmail = itemString(lib, m_handle, kSenderEmail).value_or(QString());
