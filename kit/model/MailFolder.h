@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <optional>
 #include <QList>
+#include <QTypeInfo>
 #include <QString>
 #include <QUuid>
 
@@ -31,6 +32,11 @@ struct MailFolder {
 size_t qHash(const MailFolder &folder, size_t seed = 0);
 
 }  // namespace ostrel
+
+// A folder holds a list of folders; Qt's detection of operator== would recurse
+// into the incomplete type, so say it outright.
+template <>
+struct QTypeTraits::has_operator_equal<ostrel::MailFolder> : std::true_type {};
 
 template <>
 struct std::hash<ostrel::MailFolder> {

@@ -337,7 +337,8 @@ private slots:
         PSTActor actor(calls);
         const auto opened = actor.openFile(corpusUrl("tghanem_user1_test_lab.pst")).result();
         QVERIFY(opened);
-        const MailFolder *folder = named(flatten(opened.value()), QStringLiteral("FolderWithMessagesWithAttachments"));
+        const QList<MailFolder> all = flatten(opened.value());
+        const MailFolder *folder = named(all, QStringLiteral("FolderWithMessagesWithAttachments"));
         QVERIFY(folder);
         const auto page = actor.loadMessages(*folder, 0, 100).result();
         QVERIFY(page);
@@ -389,7 +390,8 @@ private slots:
         PSTActor actor(calls);
         const auto opened = actor.openFile(corpusUrl("pstsdk_sample1.pst")).result();
         QVERIFY(opened);
-        const MailFolder *folder = named(flatten(opened.value()), QStringLiteral("Sample1"));
+        const QList<MailFolder> all = flatten(opened.value());
+        const MailFolder *folder = named(all, QStringLiteral("Sample1"));
         QVERIFY(folder);
         const auto page = actor.loadMessages(*folder, 0, 100).result();
         QVERIFY(page);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "pst/PSTError.h"
+
+#include <QString>
+#include <system_error>
+#include <variant>
+
+namespace ostrel {
+
+// An error that brings its own user-facing text; an empty text means it has none.
+struct DescribedError {
+    QString description;
+    friend bool operator==(const DescribedError &, const DescribedError &) = default;
+};
+
+// Every error that can reach the browsing state.
+using AnyError = std::variant<PSTError, DescribedError, std::error_code>;
+
+// The one place where an error becomes the text the user sees.
+QString describeError(const AnyError &error);
+
+}  // namespace ostrel
