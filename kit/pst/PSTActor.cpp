@@ -43,14 +43,23 @@ Expected<MailFolder, PSTError> buildFolder(std::unique_ptr<PSTFolder> folder, Fo
 }
 }  // namespace
 
+// Where an attachment record served with a page sits in the archive.
+struct AttachmentLocation {
+    QUuid folderId;
+    qint64 messageIndex;
+    int attachmentIndex;
+};
+
 struct PSTActor::State {
     std::shared_ptr<const LibpffCalls> calls;
     std::unique_ptr<PSTFile> file;
     FolderHandles folderHandles;
+    std::unordered_map<QUuid, AttachmentLocation, UuidHash> attachments;
 
     // Folder handles go before the file that they belong to.
     void dropArchive()
     {
+        attachments.clear();
         folderHandles.clear();
         file.reset();
     }
@@ -96,13 +105,35 @@ struct PSTActor::State {
             return items.error();
         QList<MailMessage> messages;
         messages.reserve(static_cast<qsizetype>(items.value().size()));
-        for (const auto &item : items.value()) {
-            auto message = item->mailMessage();
+        std::vector<std::pair<QUuid, AttachmentLocation>> served;
+        const qint64 first = std::max<qint64>(offset, 0);
+        for (size_t i = 0; i < items.value().size(); ++i) {
+            QList<int> attachmentIndices;
+            auto message = items.value()[i]->mailMessage(&attachmentIndices);
             if (!message)
                 return message.error();
+            const QList<Attachment> &list = message.value().attachments;
+            for (qsizetype k = 0; k < list.size(); ++k)
+                served.push_back({list[k].id, {folderId, first + qint64(i), attachmentIndices.value(k)}});
             messages.append(std::move(message).value());
         }
+        attachments.insert(served.begin(), served.end());
         return messages;
+    }
+
+    Expected<qint64, AttachmentSaveError> save(const QUuid &attachmentId, const QString &path)
+    {
+        const auto location = attachments.find(attachmentId);
+        if (location == attachments.end())
+            return AttachmentSaveError{AttachmentSaveError::Kind::notLoaded, {}};
+        const auto folder = folderHandles.find(location->second.folderId);
+        if (folder == folderHandles.end())
+            return AttachmentSaveError{AttachmentSaveError::Kind::notLoaded, {}};
+        auto items = folder->second->messages(location->second.messageIndex, 1);
+        if (!items || items.value().empty())
+            return AttachmentSaveError{AttachmentSaveError::Kind::readFailed,
+                                       items ? QStringLiteral("message gone") : items.error().message()};
+        return items.value().front()->writeAttachment(location->second.attachmentIndex, path);
     }
 };
 
@@ -126,6 +157,13 @@ QFuture<PSTResult<QList<MailMessage>>> PSTActor::loadMessages(const MailFolder &
 {
     return m_executor->submit(
         [state = m_state.get(), id = folder.id, offset, limit] { return state->load(id, offset, limit); });
+}
+
+QFuture<Expected<qint64, AttachmentSaveError>> PSTActor::saveAttachment(const Attachment &attachment,
+                                                                       const QString &path)
+{
+    return m_executor->submit(
+        [state = m_state.get(), id = attachment.id, path] { return state->save(id, path); });
 }
 
 std::thread::id PSTActor::threadId() const

@@ -19,6 +19,18 @@ class SerialExecutor;
 template <typename T>
 using PSTResult = Expected<T, PSTError>;
 
+// Why an attachment could not be written to a file.
+struct AttachmentSaveError {
+    enum class Kind {
+        notLoaded,    // the record is not from the archive that is open now
+        readFailed,   // the archive would not give the bytes
+        writeFailed,  // the destination could not be written
+    };
+    Kind kind;
+    QString detail;  // the library's or the file system's text
+    friend bool operator==(const AttachmentSaveError &, const AttachmentSaveError &) = default;
+};
+
 // The reader's single entry point. Every libpff call happens on the actor's
 // own thread, one request at a time in arrival order; callers get futures of
 // plain records, never handles.
@@ -36,6 +48,11 @@ public:
     // Up to limit complete messages of a folder returned by the last open,
     // starting at offset, in the folder's storage order.
     QFuture<PSTResult<QList<MailMessage>>> loadMessages(const MailFolder &folder, qint64 offset, qint64 limit);
+
+    // Writes the bytes of an attachment that the last pages served to path,
+    // read from the archive in bounded chunks. Nothing is left at path unless
+    // every byte was written. Returns the number of bytes written.
+    QFuture<Expected<qint64, AttachmentSaveError>> saveAttachment(const Attachment &attachment, const QString &path);
 
     std::thread::id threadId() const;
 

@@ -3,9 +3,11 @@
 #include "model/Text.h"
 #include "pst/LibpffCalls.h"
 #include "pst/LibpffError.h"
+#include "pst/PSTActor.h"
 
 #include <QByteArray>
 #include <QHash>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <optional>
 
@@ -172,7 +174,7 @@ PSTMessage::~PSTMessage()
     }
 }
 
-Expected<MailMessage, PSTError> PSTMessage::mailMessage() const
+Expected<MailMessage, PSTError> PSTMessage::mailMessage(QList<int> *attachmentIndices) const
 {
     if (!m_handle)
         return PSTError::libpffNotInitialized();
@@ -218,7 +220,7 @@ Expected<MailMessage, PSTError> PSTMessage::mailMessage() const
 
     if (auto list = recipients())
         message.recipients = std::move(list).value();
-    if (auto list = attachments())
+    if (auto list = attachments(attachmentIndices))
         message.attachments = std::move(list).value();
 
     message.sender = senderName.isEmpty() ? message.senderEmail : senderName;
@@ -273,7 +275,7 @@ Expected<QStringList, PSTError> PSTMessage::recipients() const
     return list;
 }
 
-Expected<QList<Attachment>, PSTError> PSTMessage::attachments() const
+Expected<QList<Attachment>, PSTError> PSTMessage::attachments(QList<int> *indices) const
 {
     if (!m_handle)
         return PSTError::libpffNotInitialized();
@@ -310,8 +312,73 @@ Expected<QList<Attachment>, PSTError> PSTMessage::attachments() const
             attachment.data = attachmentData(lib, item, attachment.size);
         attachment.mimeType = mimeType(attachment.filename);
         list.append(std::move(attachment));
+        if (indices)
+            indices->append(i);
     }
     return list;
+}
+
+Expected<qint64, AttachmentSaveError> PSTMessage::writeAttachment(int index, const QString &path) const
+{
+    using Kind = AttachmentSaveError::Kind;
+    if (!m_handle)
+        return AttachmentSaveError{Kind::notLoaded, {}};
+    const LibpffCalls &lib = *m_calls;
+    libpff_item_t *item = nullptr;
+    {
+        LibpffErrorSlot error;
+        if (lib.message_get_attachment(m_handle, index, &item, &error) < 0 || item == nullptr) {
+            ItemGuard stray(lib, item);
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("get_attachment: ") + error.text()};
+        }
+    }
+    ItemGuard guard(lib, item);
+    size64_t size = 0;
+    {
+        LibpffErrorSlot error;
+        if (lib.attachment_get_data_size(item, &size, &error) != 1)
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data_size: ") + error.text()};
+    }
+    {
+        LibpffErrorSlot error;
+        if (lib.attachment_data_seek_offset(item, 0, SEEK_SET, &error) < 0)
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data_seek: ") + error.text()};
+    }
+
+    // QSaveFile writes beside the target and renames at the end, so a failed
+    // save never leaves a partial file, nor spoils one that was there.
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return AttachmentSaveError{Kind::writeFailed, out.errorString()};
+    constexpr size_t kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    qint64 written = 0;
+    while (size64_t(written) < size) {
+        const size_t wanted = size_t(std::min<size64_t>(kChunk, size - size64_t(written)));
+        LibpffErrorSlot error;
+        const ssize_t read = lib.attachment_data_read_buffer(item, reinterpret_cast<uint8_t *>(buffer.data()), wanted,
+                                                             &error);
+        if (read < 0) {
+            out.cancelWriting();
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data: ") + error.text()};
+        }
+        if (read == 0)
+            break;
+        if (out.write(buffer.constData(), read) != read) {
+            const QString reason = out.errorString();
+            out.cancelWriting();
+            return AttachmentSaveError{Kind::writeFailed, reason};
+        }
+        written += read;
+    }
+    if (size64_t(written) != size) {
+        out.cancelWriting();
+        return AttachmentSaveError{Kind::readFailed,
+                                   QStringLiteral("attachment_data: %1 of %2 bytes").arg(written).arg(size)};
+    }
+    if (!out.commit())
+        return AttachmentSaveError{Kind::writeFailed, out.errorString()};
+    return written;
 }
 
 QString mimeType(const QString &fileName)

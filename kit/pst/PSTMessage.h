@@ -15,6 +15,7 @@ typedef intptr_t libpff_item_t;
 namespace ostrel {
 
 struct LibpffCalls;
+struct AttachmentSaveError;
 
 // Attachments at or above this size never have their bytes read with a page.
 inline constexpr qint64 kInlineDataLimit = 5'000'000;
@@ -27,8 +28,12 @@ public:
     PSTMessage(const PSTMessage &) = delete;
     PSTMessage &operator=(const PSTMessage &) = delete;
 
-    Expected<MailMessage, PSTError> mailMessage() const;
-    Expected<QList<Attachment>, PSTError> attachments() const;
+    // attachmentIndices, when given, receives the library's index of each
+    // attachment record, in record order.
+    Expected<MailMessage, PSTError> mailMessage(QList<int> *attachmentIndices = nullptr) const;
+    Expected<QList<Attachment>, PSTError> attachments(QList<int> *indices = nullptr) const;
+    // Streams the bytes of the attachment with the library's index to path.
+    Expected<qint64, AttachmentSaveError> writeAttachment(int index, const QString &path) const;
     Expected<QStringList, PSTError> recipients() const;
 
 private:

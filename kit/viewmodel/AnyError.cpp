@@ -25,6 +25,16 @@ QString describeError(const AnyError &error)
             return described->description;
         return errorOccurred(tr("The operation could not be completed."));
     }
+    if (const auto *save = std::get_if<AttachmentSaveError>(&error)) {
+        switch (save->kind) {
+        case AttachmentSaveError::Kind::notLoaded:
+            return tr("Attachment data is not yet loaded.");
+        case AttachmentSaveError::Kind::readFailed:
+            return PSTError::parsingFailed(save->detail).errorDescription();
+        case AttachmentSaveError::Kind::writeFailed:
+            return save->detail.isEmpty() ? errorOccurred(tr("The operation could not be completed.")) : save->detail;
+        }
+    }
     const auto &code = std::get<std::error_code>(error);
     if (code == std::errc::no_such_file_or_directory && code.category() == std::generic_category())
         return tr("File not found.");

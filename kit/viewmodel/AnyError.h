@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pst/PSTActor.h"
 #include "pst/PSTError.h"
 
 #include <QString>
@@ -15,7 +16,7 @@ struct DescribedError {
 };
 
 // Every error that can reach the browsing state.
-using AnyError = std::variant<PSTError, DescribedError, std::error_code>;
+using AnyError = std::variant<PSTError, DescribedError, std::error_code, AttachmentSaveError>;
 
 // The one place where an error becomes the text the user sees.
 QString describeError(const AnyError &error);

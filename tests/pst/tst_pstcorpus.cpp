@@ -371,6 +371,85 @@ private slots:
         QCOMPARE(afterFailure.error().message(), QStringLiteral("Ordner nicht gefunden"));
     }
 
+    void savingAnAttachmentStreamsItsBytes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<int>("message");
+        QTest::addColumn<int>("attachment");
+        QTest::addColumn<QString>("exported");  // pffexport's file below <name>.export/
+        QTest::newRow("plain png") << "rubymsg_attachAndInline.pst" << "Outlook データ ファイルのトップ" << 0 << 0
+                                   << "Outlook データ ファイルのトップ/Message00001/Attachments/1_attach.png";
+        QTest::newRow("inline png") << "rubymsg_attachAndInline.pst" << "Outlook データ ファイルのトップ" << 0 << 1
+                                    << "Outlook データ ファイルのトップ/Message00001/Attachments/2_image001.png";
+        QTest::newRow("text file") << "tghanem_user1_test_lab.pst" << "FolderWithMessagesWithAttachments" << 0 << 0
+                                   << "Top of Outlook data file/FolderWithMessagesWithAttachments/Message00001/"
+                                      "Attachments/1_TextFile.txt";
+    }
+    void savingAnAttachmentStreamsItsBytes()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QFETCH(QString, file);
+        QFETCH(QString, folder);
+        QFETCH(int, message);
+        QFETCH(int, attachment);
+        QFETCH(QString, exported);
+        QTemporaryDir dir;
+        QProcess pffexport;
+        pffexport.start(QStringLiteral("pffexport"), {"-q", "-t", dir.filePath("px"), test::corpusFile(file)});
+        QVERIFY(pffexport.waitForFinished(60000));
+        QFile expectedFile(dir.filePath("px.export/" + exported));
+        QVERIFY2(expectedFile.open(QIODevice::ReadOnly), qPrintable(expectedFile.fileName()));
+        const QByteArray expected = expectedFile.readAll();
+
+        PSTActor actor;
+        const auto opened = openSync(actor, test::corpusFile(file));
+        QVERIFY(opened);
+        const MailFolder *target = findFolder(opened.value(), folder);
+        QVERIFY(target);
+        const auto page = loadSync(actor, *target, 0, 100);
+        QVERIFY(page);
+        const Attachment record = page.value().at(message).attachments.at(attachment);
+        const QString out = dir.filePath(QStringLiteral("saved.bin"));
+        const auto saved = actor.saveAttachment(record, out).result();
+        QVERIFY(saved);
+        QCOMPARE(saved.value(), qint64(expected.size()));
+        QFile written(out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected);
+        QCOMPARE(record.size, qint64(expected.size()));
+    }
+
+    void savingFailsCleanly()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QTemporaryDir dir;
+        PSTActor actor;
+        const auto opened = openSync(actor, test::corpusFile(QStringLiteral("rubymsg_attachAndInline.pst")));
+        QVERIFY(opened);
+        const auto page = loadSync(actor, opened.value().at(1), 0, 100);
+        QVERIFY(page);
+        const Attachment record = page.value().at(0).attachments.at(0);
+
+        // A folder that cannot be written: the write error, and no file.
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkdir(locked));
+        const QString blocked = locked + QStringLiteral("/x/attach.png");  // parent does not exist
+        const auto denied = actor.saveAttachment(record, blocked).result();
+        QVERIFY(!denied);
+        QCOMPARE(denied.error().kind, AttachmentSaveError::Kind::writeFailed);
+        QVERIFY(!denied.error().detail.isEmpty());
+        QVERIFY(!QFileInfo::exists(blocked));
+
+        // A record of an archive that is no longer open.
+        QVERIFY(openSync(actor, test::corpusFile(QStringLiteral("pstsdk_sample1.pst"))));
+        const QString target = dir.filePath(QStringLiteral("stale.png"));
+        const auto stale = actor.saveAttachment(record, target).result();
+        QVERIFY(!stale);
+        QCOMPARE(stale.error().kind, AttachmentSaveError::Kind::notLoaded);
+        QVERIFY(!QFileInfo::exists(target));
+    }
+
     // Bytes overwritten inside the folder and message structures: the archive
     // opens and shows what can be read, or fails naming the step.
     void damagedArchives_data()

@@ -4,7 +4,9 @@
 #include "pst/LibpffCalls.h"
 #include "pst/PSTActor.h"
 
+#include <QDir>
 #include <QMutex>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <set>
@@ -488,6 +490,41 @@ private slots:
         QVERIFY(plain.value().at(0).attachments.isEmpty());
         QVERIFY(plain.value().at(0).recipients.isEmpty());
         QCOMPARE(plain.value().at(0).subject, QStringLiteral("Attach and inline"));
+    }
+
+    // A read that fails halfway leaves the file that was there untouched.
+    void aFailedReadLeavesNoPartialFile()
+    {
+        auto calls = std::make_shared<LibpffCalls>();
+        auto reads = std::make_shared<std::atomic<int>>(0);
+        calls->attachment_get_data_size = [](libpff_item_t *, size64_t *size, libpff_error_t **) {
+            *size = 3 << 20;  // three chunks
+            return 1;
+        };
+        calls->attachment_data_read_buffer = [reads](libpff_item_t *, uint8_t *buffer, size_t size, libpff_error_t **) {
+            if (++*reads == 2)
+                return ssize_t(-1);
+            memset(buffer, 'x', size);
+            return ssize_t(size);
+        };
+        PSTActor actor(calls);
+        const auto opened = actor.openFile(corpusUrl("rubymsg_attachAndInline.pst")).result();
+        QVERIFY(opened);
+        const auto page = actor.loadMessages(opened.value().at(1), 0, 100).result();
+        QVERIFY(page);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("existing.png"));
+        QFile existing(path);
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("before");
+        existing.close();
+        const auto saved = actor.saveAttachment(page.value().at(0).attachments.at(0), path).result();
+        QVERIFY(!saved);
+        QCOMPARE(saved.error().kind, AttachmentSaveError::Kind::readFailed);
+        QCOMPARE(saved.error().detail, QStringLiteral("attachment_data: unknown"));
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("before"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"existing.png"});
     }
 
     void everyCallRunsOnTheActorsThreadInArrivalOrder()
