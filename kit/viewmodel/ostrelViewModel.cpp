@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPromise>
+#include <QSaveFile>
 #include <algorithm>
 
 namespace ostrel {
@@ -259,6 +260,30 @@ QList<MailMessage> inListOrder(QList<MailMessage> messages)
     std::stable_sort(messages.begin(), messages.end(),
                      [](const MailMessage &a, const MailMessage &b) { return a.date > b.date; });
     return messages;
+}
+
+QFuture<std::optional<QString>> ostrelViewModel::saveAttachment(const Attachment &attachment, const QString &path)
+{
+    if (attachment.data) {
+        // Loaded bytes are small (below the inline limit): written here, in one
+        // go, through a file that only replaces the target when complete.
+        QSaveFile out(path);
+        std::optional<QString> failure;
+        if (!out.open(QIODevice::WriteOnly) || out.write(*attachment.data) != attachment.data->size()
+            || !out.commit())
+            failure = describeError(DescribedError{out.errorString()});
+        QPromise<std::optional<QString>> promise;
+        promise.start();
+        promise.addResult(failure);
+        promise.finish();
+        return promise.future();
+    }
+    return m_actor->saveAttachment(attachment, path)
+        .then(this, [](const Expected<qint64, AttachmentSaveError> &result) -> std::optional<QString> {
+            if (result)
+                return std::nullopt;
+            return describeError(result.error());
+        });
 }
 
 void ostrelViewModel::loadRecentFiles()

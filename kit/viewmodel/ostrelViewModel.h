@@ -78,6 +78,10 @@ public:
     // filteredMessages, newest first; equal dates keep the reader's order.
     QList<MailMessage> messagesInListOrder() const;
 
+    // Writes an attachment's bytes to path: the loaded ones, or else read
+    // from the open archive. The future gives the error text, or none.
+    QFuture<std::optional<QString>> saveAttachment(const Attachment &attachment, const QString &path);
+
     // Recent files.
     void loadRecentFiles();
     void addRecentFile(const QUrl &url);
