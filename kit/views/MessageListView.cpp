@@ -96,11 +96,14 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
     connect(&m_viewModel, &ostrelViewModel::messagesChanged, this, &MessageListView::refresh);
     connect(&m_viewModel, &ostrelViewModel::selectedFolderChanged, this, &MessageListView::refresh);
     connect(&m_viewModel, &ostrelViewModel::selectedMessageChanged, this, &MessageListView::refreshSelection);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &index) {
-        if (m_syncing || !index.isValid())
+    // Selection, not the current row: focusing the list makes a row current
+    // without choosing it.
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList chosen = m_list->selectionModel()->selectedIndexes();
+        if (m_syncing || chosen.isEmpty())
             return;
         // The shown list is recomputed: the row stands for the message with its id.
-        const QUuid id = index.data(MessageListModel::IdRole).toUuid();
+        const QUuid id = chosen.constFirst().data(MessageListModel::IdRole).toUuid();
         for (const MailMessage &message : m_viewModel.messagesInListOrder()) {
             if (message.id == id) {
                 m_viewModel.selectMessage(message);

@@ -73,8 +73,11 @@ SidebarView::SidebarView(ostrelViewModel &viewModel, QWidget *parent)
     connect(&m_viewModel, &ostrelViewModel::foldersChanged, this, &SidebarView::refreshFolders);
     connect(&m_viewModel, &ostrelViewModel::currentFileNameChanged, this, &SidebarView::refreshHeader);
     connect(&m_viewModel, &ostrelViewModel::selectedFolderChanged, this, &SidebarView::refreshSelection);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) { userChose(current); });
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList chosen = m_tree->selectionModel()->selectedIndexes();
+        if (!chosen.isEmpty())
+            userChose(chosen.constFirst());
+    });
     refreshFolders();
     refreshHeader();
 }

@@ -1,0 +1,493 @@
+// The main window over real archives, with injected panels and alerts.
+#include "FakePlatform.h"
+#include "TestSupport.h"
+#include "viewmodel/ostrelViewModel.h"
+#include "views/AttachmentView.h"
+#include "views/ContentView.h"
+#include "views/EmptyState.h"
+#include "views/FolderRow.h"
+#include "views/FolderTreeModel.h"
+#include "views/Formatting.h"
+#include "views/MessageDetailView.h"
+#include "views/MessageListModel.h"
+#include "views/MessageListView.h"
+#include "views/MessageRowView.h"
+#include "views/SidebarView.h"
+#include "views/WebView.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace ostrel;
+
+namespace {
+QUrl corpusUrl(const QString &name)
+{
+    return QUrl::fromLocalFile(test::corpusFile(name));
+}
+
+QModelIndex findIndex(const QAbstractItemModel &model, const QStringList &path)
+{
+    QModelIndex parent;
+    for (const QString &name : path) {
+        QModelIndex found;
+        for (int row = 0; row < model.rowCount(parent); ++row) {
+            const QModelIndex candidate = model.index(row, 0, parent);
+            if (candidate.data().toString() == name) {
+                found = candidate;
+                break;
+            }
+        }
+        if (!found.isValid())
+            return {};
+        parent = found;
+    }
+    return parent;
+}
+
+void dropUrls(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(target, &drop);
+}
+
+const MailMessage *messageWithSubject(const QList<MailMessage> &messages, const QString &subject)
+{
+    for (const MailMessage &m : messages) {
+        if (m.subject == subject)
+            return &m;
+    }
+    return nullptr;
+}
+}  // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<test::FakePlatform> m_platform;
+    std::unique_ptr<ContentView> m_view;
+
+    ostrelViewModel &vm() { return m_view->viewModel(); }
+    void open(const QString &file) { QVERIFY(test::waitFor(vm().openPSTFile(corpusUrl(file)))); }
+    void selectFolder(const QStringList &path)
+    {
+        const MailFolder *folder = m_view->sidebar()->model()->folder(findIndex(*m_view->sidebar()->model(), path));
+        QVERIFY2(folder, qPrintable(path.join('/')));
+        QVERIFY(test::waitFor(vm().selectFolder(*folder)));
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_dir->filePath("settings.ini"), QSettings::IniFormat);
+        m_platform = std::make_unique<test::FakePlatform>();
+        m_view = std::make_unique<ContentView>(*m_platform, m_settings.get());
+        m_view->resize(1200, 750);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    }
+    void cleanup() { m_view.reset(); }
+
+    void emptyStates()
+    {
+        QVERIFY(m_view->sidebar()->showsEmptyState());
+        QVERIFY(m_view->fileNameLabel()->text().isEmpty());
+        QCOMPARE(m_view->messageList()->emptyState()->text(), QStringLiteral("Select a folder"));
+        QCOMPARE(m_view->messageList()->emptyState()->symbol(), QStringLiteral("sidebar.left"));
+        QCOMPARE(m_view->messageList()->title()->text(), QStringLiteral("Inbox"));
+        QVERIFY(m_view->messageList()->subtitle()->isHidden());
+        QVERIFY(m_view->detail()->showsPlaceholder());
+        QCOMPARE(m_view->openButton()->toolTip(), QStringLiteral("Open PST file (Ctrl+O)"));
+
+        QTest::mouseClick(m_view->sidebar()->openButton(), Qt::LeftButton);
+        QCOMPARE(m_platform->openRequests.size(), 1);
+        QTest::mouseClick(m_view->openButton(), Qt::LeftButton);
+        QCOMPARE(m_platform->openRequests.size(), 2);
+        QVERIFY(m_view->sidebar()->showsEmptyState());  // both cancelled
+    }
+
+    void openedArchive()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("processpst_flags_john_doe.pst");
+        QVERIFY(!m_view->sidebar()->showsEmptyState());
+        QCOMPARE(m_view->fileNameLabel()->text(), QStringLiteral("processpst_flags_john_doe.pst"));
+        QCOMPARE(m_view->sidebar()->header()->text(), QStringLiteral("processpst_flags_john_doe.pst"));
+        QCOMPARE(m_view->messageList()->title()->text(), QStringLiteral("Inbox"));
+        QCOMPARE(m_view->messageList()->subtitle()->text(), QStringLiteral("3 messages"));
+        QVERIFY(m_view->messageList()->showsList());
+        QCOMPARE(m_view->messageList()->list()->model()->rowCount(), 3);
+        const QModelIndex current = m_view->sidebar()->tree()->currentIndex();
+        QCOMPARE(current.data().toString(), QStringLiteral("Inbox"));
+
+        QAbstractItemModelTester folders(m_view->sidebar()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester messages(m_view->messageList()->model(),
+                                          QAbstractItemModelTester::FailureReportingMode::QtTest);
+        open("aspose_SampleOstFile.ost");  // resets both under the testers' eyes
+        QVERIFY(!QTest::currentTestFailed());
+    }
+
+    void badges()
+    {
+        const QRect row(0, 0, 220, 28);
+        QVERIFY(FolderRow::badgeRect(row, 0).isEmpty());
+        QVERIFY(!FolderRow::badgeRect(row, 1).isEmpty());
+        QCOMPARE(FolderRow::badgeText(1234), QStringLiteral("1234"));
+        QVERIFY(FolderRow::badgeRect(row, 1234).width() > FolderRow::badgeRect(row, 1).width());
+        QVERIFY(FolderRow::badgeRect(row, 5).right() <= row.right());
+    }
+
+    void clickingANestedFolderSelectsItById()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("aspose_SampleOstFile.ost");
+        QTreeView *tree = m_view->sidebar()->tree();
+        FolderTreeModel *model = m_view->sidebar()->model();
+        // Two folders are called IPM_SUBTREE; the one under the mailbox holds the mail.
+        const QModelIndex first = findIndex(*model, {"Root - Public", "IPM_SUBTREE"});
+        const QModelIndex second = findIndex(*model, {"Root - Mailbox", "IPM_SUBTREE"});
+        const QModelIndex sub1 = findIndex(*model, {"Root - Mailbox", "IPM_SUBTREE", "Inbox", "sub1"});
+        QVERIFY(first.isValid() && second.isValid() && sub1.isValid());
+        tree->expandAll();
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(second).center());
+        QTRY_VERIFY(vm().selectedFolder().has_value());
+        QCOMPARE(vm().selectedFolder()->id, model->folder(second)->id);
+        QVERIFY(vm().selectedFolder()->id != model->folder(first)->id);
+
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(sub1).center());
+        QTRY_COMPARE(vm().selectedFolder()->name, QStringLiteral("sub1"));
+        QTRY_COMPARE(vm().messages().size(), 25);
+        QTRY_VERIFY(!vm().isLoading());
+        QCOMPARE(m_view->messageList()->subtitle()->text(), QStringLiteral("25 messages"));
+    }
+
+    void searchSubtitleAndEmptyStates()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("pst2john_97_outlook_pass12345.pst");
+        MessageListView *list = m_view->messageList();
+        QCOMPARE(vm().messages().size(), 100);
+        QCOMPARE(list->subtitle()->text(), QStringLiteral("100 messages"));
+
+        QTest::keyClicks(list->searchField(), QStringLiteral("lorem"));
+        QCOMPARE(list->subtitle()->text(), searchResultsText(100, QStringLiteral("lorem")));
+        list->searchField()->clear();
+        QCOMPARE(list->subtitle()->text(), QStringLiteral("100 messages"));
+
+        // In a folder of varied mail, a word of some messages but not of all.
+        open("aspose_SampleOstFile.ost");
+        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox", "sub2"});
+        const qsizetype loaded = vm().messages().size();
+        QString word;
+        for (const MailMessage &m : vm().messages()) {
+            for (const QString &part : m.subject.split(QLatin1Char(' '))) {
+                const qsizetype n = filterMessages(vm().messages(), part).size();
+                if (word.isEmpty() && part.size() > 3 && n > 0 && n < loaded)
+                    word = part;
+            }
+        }
+        QVERIFY(!word.isEmpty());
+        QTest::keyClicks(list->searchField(), word);
+        QCOMPARE(vm().searchText(), word);
+        const qsizetype hits = vm().messagesInListOrder().size();
+        QVERIFY(hits >= 1 && hits < loaded);
+        QCOMPARE(list->subtitle()->text(), searchResultsText(hits, word));
+        QCOMPARE(list->list()->model()->rowCount(), int(hits));
+        QVERIFY(list->clearSearchButton()->isVisible());
+
+        QTest::mouseClick(list->clearSearchButton(), Qt::LeftButton);
+        QCOMPARE(vm().searchText(), QString());
+        QCOMPARE(list->searchField()->text(), QString());
+        QCOMPARE(list->subtitle()->text(), messageCountText(loaded));
+
+        list->searchField()->setText(QStringLiteral("no message says zqxj"));
+        QCOMPARE(list->subtitle()->text(), QStringLiteral("0 results for \u201Cno message says zqxj\u201D"));
+        QVERIFY(!list->showsList());
+        QCOMPARE(list->emptyState()->text(), QStringLiteral("No results"));
+        QCOMPARE(list->emptyState()->symbol(), QStringLiteral("magnifyingglass"));
+        list->searchField()->clear();
+
+        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Outbox"});
+        QCOMPARE(list->subtitle()->text(), QStringLiteral("No messages"));
+        QCOMPARE(list->emptyState()->text(), QStringLiteral("No messages"));
+        QCOMPARE(list->emptyState()->symbol(), QStringLiteral("tray"));
+    }
+
+    void arrowKeysMoveTheSelection()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("processpst_flags_john_doe.pst");
+        selectFolder({"Top of Outlook data file", "Sent Items"});
+        QListView *list = m_view->messageList()->list();
+        list->setFocus();
+        const QList<MailMessage> order = vm().messagesInListOrder();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(vm().selectedMessage()->id, order.at(0).id);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(vm().selectedMessage()->id, order.at(0).id);
+        for (int i = 0; i < 6; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(vm().selectedMessage()->id, order.at(4).id);
+        QTest::keyClick(list, Qt::Key_Left);
+        QTest::keyClick(list, Qt::Key_Right);
+        QCOMPARE(vm().selectedMessage()->id, order.at(4).id);
+        QCOMPARE(list->currentIndex().row(), 4);
+
+        // A click on a row selects that message.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
+        QCOMPARE(vm().selectedMessage()->id, order.at(2).id);
+    }
+
+    void rowDateLabelsFollowTheClock()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("processpst_flags_john_doe.pst");
+        MessageRowView *rows = m_view->messageList()->rows();
+        const MailMessage message = vm().messages().constFirst();
+        const QDateTime sent = QDateTime::fromSecsSinceEpoch(qint64(message.date));
+        rows->setClock([sent] { return sent.addSecs(60); });
+        QCOMPARE(rows->dateLabel(message), QLocale().toString(sent.time(), QLocale::ShortFormat));
+        rows->setClock([sent] { return sent.addDays(1); });
+        QCOMPARE(rows->dateLabel(message), QStringLiteral("Yesterday"));
+        rows->setClock([sent] { return sent.addDays(40); });
+        QCOMPARE(rows->dateLabel(message), QLocale().toString(sent.date(), QLocale::ShortFormat));
+    }
+
+    void detailHeaderBannerAndBody()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("processpst_flags_john_doe.pst");
+        selectFolder({"Top of Outlook data file", "Sent Items"});
+        MessageDetailView *detail = m_view->detail();
+        const MailMessage *important = messageWithSubject(vm().messages(), "This email is important!");
+        QVERIFY(important);
+        vm().selectMessage(*important);
+        QVERIFY(!detail->showsPlaceholder());
+        QCOMPARE(detail->subject()->text(), important->subject);
+        QCOMPARE(detail->headerValue("From"), std::optional<QString>("John Doe <pst-test-1@aranetic.com>"));
+        QCOMPARE(detail->headerValue("To"), std::optional<QString>(important->recipients.join(", ")));
+        QCOMPARE(detail->headerValue("Cc"), std::nullopt);
+        QCOMPARE(detail->headerValue("Date"), std::optional<QString>(headerDateText(important->date)));
+        QVERIFY(detail->showsImportanceBanner());
+        QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::html);
+        QVERIFY(detail->webView()->document().contains("<style>"));
+
+        const MailMessage *normal = messageWithSubject(vm().messages(), "Needs response");
+        vm().selectMessage(*normal);
+        QVERIFY(!detail->showsImportanceBanner());
+        QVERIFY(detail->attachmentsTitle().isEmpty());
+
+        open("tika_testPST.pst");
+        selectFolder({"Début du fichier de données Outlook"});
+        const MailMessage *plain = nullptr;
+        for (const MailMessage &m : vm().messages()) {
+            if (!m.bodyHTML && m.bodyText)
+                plain = &m;
+        }
+        QVERIFY(plain);
+        vm().selectMessage(*plain);
+        QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::plainText);
+        QCOMPARE(detail->plainText(), QString(*plain->bodyText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+        vm().selectMessage(MailMessage{});
+        QCOMPARE(detail->subject()->text(), QStringLiteral("(no subject)"));
+        QCOMPARE(detail->headerValue("From"), std::optional<QString>(QString(QChar(0x2014))));
+        QCOMPARE(detail->headerValue("To"), std::optional<QString>(QString(QChar(0x2014))));
+        QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::none);
+    }
+
+    void attachmentStrip()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("rubymsg_attachAndInline.pst");
+        selectFolder({"Outlook データ ファイルのトップ"});
+        vm().selectMessage(vm().messages().constFirst());
+        QCOMPARE(m_view->detail()->attachmentsTitle(), QStringLiteral("Attachments (2)"));
+        const auto chips = m_view->detail()->attachmentViews();
+        QCOMPARE(chips.size(), 2);
+        QCOMPARE(chips[0]->toolTip(), QStringLiteral("attach.png"));
+        QCOMPARE(chips[0]->sizeText(), QStringLiteral("2 KB"));
+    }
+
+    void drops_data()
+    {
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("pst") << QStringList{"a.pst"} << "a.pst";
+        QTest::newRow("PST in capitals") << QStringList{"B.PST"} << "B.PST";
+        QTest::newRow("ost") << QStringList{"c.ost"} << "";
+        QTest::newRow("txt") << QStringList{"d.txt"} << "";
+        QTest::newRow("two archives: the first") << QStringList{"e.pst", "f.pst"} << "e.pst";
+    }
+    void drops()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QFETCH(QStringList, names);
+        QFETCH(QString, opened);
+        QList<QUrl> urls;
+        for (const QString &name : names) {
+            const QString path = m_dir->filePath(name);
+            QVERIFY(QFile::copy(test::corpusFile("pstsdk_sample1.pst"), path));
+            urls << QUrl::fromLocalFile(path);
+        }
+        dropUrls(m_view.get(), urls);
+        QVERIFY(!m_view->showsDropHighlight());
+        if (opened.isEmpty()) {
+            QVERIFY(!vm().isLoading());
+            QCoreApplication::processEvents();
+            QCOMPARE(vm().currentFileName(), std::nullopt);
+            QVERIFY(m_platform->alerts.isEmpty());
+            return;
+        }
+        QTRY_COMPARE(vm().currentFileName(), std::optional<QString>(opened));
+        QTRY_VERIFY(!vm().isLoading());
+    }
+
+    void dragHighlight()
+    {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile("/tmp/x.pst")});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &enter);
+        QVERIFY(m_view->showsDropHighlight());
+        QDragLeaveEvent leave;
+        QApplication::sendEvent(m_view.get(), &leave);
+        QVERIFY(!m_view->showsDropHighlight());
+
+        QMimeData text;
+        text.setText("not a file");
+        QDragEnterEvent textEnter(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton, {});
+        QApplication::sendEvent(m_view.get(), &textEnter);
+        QVERIFY(!m_view->showsDropHighlight());
+    }
+
+    void overlayWhileLoading()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        auto opening = vm().openPSTFile(corpusUrl("aspose_SampleOstFile.ost"));
+        QVERIFY(m_view->showsLoadingOverlay());
+        // The dimming layer lies over the columns and takes their clicks.
+        const QPoint onList = m_view->messageList()->mapTo(m_view.get(), m_view->messageList()->rect().center());
+        QWidget *hit = m_view->childAt(onList);
+        QVERIFY(hit == m_view->loadingOverlay() || m_view->loadingOverlay()->isAncestorOf(hit));
+        QVERIFY(test::waitFor(opening));
+        QVERIFY(!m_view->showsLoadingOverlay());
+    }
+
+    void errorsAreShownUntilDismissed()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("pstreader_truncated_in_header.pst");
+        QTRY_COMPARE(m_platform->alerts.size(), 1);
+        QCOMPARE(m_platform->alerts[0].title, QStringLiteral("Error"));
+        QVERIFY(m_platform->alerts[0].message.startsWith(QLatin1String("Read error: file_open: ")));
+        QCOMPARE(m_platform->alerts[0].buttons, QStringList{"OK"});
+        QCOMPARE(vm().errorMessage(), std::nullopt);
+
+        QVERIFY(test::waitFor(vm().openPSTFile(QUrl::fromLocalFile(m_dir->filePath("gone.pst")))));
+        QTRY_COMPARE(m_platform->alerts.size(), 2);
+        QCOMPARE(m_platform->alerts[1].message, QStringLiteral("PST file not found."));
+    }
+
+    void savingAttachments_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("exported");
+        QTest::newRow("ordinary, read on demand") << 0 << "1_attach.png";
+        QTest::newRow("inline, already loaded") << 1 << "2_image001.png";
+    }
+    void savingAttachments()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QFETCH(int, index);
+        QFETCH(QString, exported);
+        QProcess pffexport;
+        pffexport.start("pffexport", {"-q", "-t", m_dir->filePath("px"), test::corpusFile("rubymsg_attachAndInline.pst")});
+        QVERIFY(pffexport.waitForFinished(60000));
+        QFile expected(m_dir->filePath("px.export/Outlook データ ファイルのトップ/Message00001/Attachments/" + exported));
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+
+        open("rubymsg_attachAndInline.pst");
+        selectFolder({"Outlook データ ファイルのトップ"});
+        vm().selectMessage(vm().messages().constFirst());
+        AttachmentView *chip = m_view->detail()->attachmentViews().at(index);
+        QCOMPARE(chip->attachment().data.has_value(), index == 1);
+        const QString target = m_dir->filePath("saved.png");
+        m_platform->saveAnswers.enqueue(target);
+        QVERIFY(test::waitFor(chip->save()));
+        QCOMPARE(m_platform->saveRequests.size(), 1);
+        QCOMPARE(m_platform->saveRequests[0].proposedName, chip->attachment().filename);
+        QVERIFY(m_platform->saveRequests[0].nameFilters.join(' ').contains("*.png"));
+        QVERIFY(m_platform->alerts.isEmpty());
+        QCOMPARE(m_platform->revealedFiles, QStringList{target});
+        QFile saved(target);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), expected.readAll());
+    }
+
+    void savingThatDoesNotHappen()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("rubymsg_attachAndInline.pst");
+        selectFolder({"Outlook データ ファイルのトップ"});
+        vm().selectMessage(vm().messages().constFirst());
+        AttachmentView *chip = m_view->detail()->attachmentViews().at(0);
+
+        // Cancelled: nothing written, nothing said.
+        QVERIFY(test::waitFor(chip->save()));
+        QVERIFY(m_platform->alerts.isEmpty());
+        QVERIFY(m_platform->revealedFiles.isEmpty());
+
+        // A folder that cannot be written (a regular file stands where the folder should be).
+        QFile blocker(m_dir->filePath("not-a-folder"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString target = blocker.fileName() + "/attach.png";
+        m_platform->saveAnswers.enqueue(target);
+        QVERIFY(test::waitFor(chip->save()));
+        QCOMPARE(m_platform->alerts.size(), 1);
+        QCOMPARE(m_platform->alerts[0].title, QStringLiteral("Could not save attachment"));
+        QVERIFY(!m_platform->alerts[0].message.isEmpty());
+        QCOMPARE(chip->saveError(), std::nullopt);
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"not-a-folder", "settings.ini"}));
+
+        // The archive went away: the bytes can no longer be had.
+        open("pstsdk_sample1.pst");
+        m_platform->saveAnswers.enqueue(m_dir->filePath("late.png"));
+        QVERIFY(test::waitFor(chip->save()));
+        QCOMPARE(m_platform->alerts.size(), 2);
+        QCOMPARE(m_platform->alerts[1].message, QStringLiteral("Attachment data is not yet loaded."));
+        QVERIFY(!QFileInfo::exists(m_dir->filePath("late.png")));
+    }
+};
+
+int main(int argc, char **argv)
+{
+    WebView::registerUrlScheme();
+    QApplication app(argc, argv);
+    TestWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_window.moc"
