@@ -481,6 +481,38 @@ private slots:
         QCOMPARE(m_platform->alerts[1].message, QStringLiteral("Attachment data is not yet loaded."));
         QVERIFY(!QFileInfo::exists(m_dir->filePath("late.png")));
     }
+
+    // Pictures of the window for people to look at; only with OSTREL_GRAB_DIR set.
+    void grabsForPeople()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        const QString out = qEnvironmentVariable("OSTREL_GRAB_DIR");
+        if (out.isEmpty())
+            QSKIP("set OSTREL_GRAB_DIR to write window pictures");
+        const auto grab = [&](const QString &name) {
+            QTest::qWait(1500);  // let Chromium paint; pictures only, nothing is asserted on timing
+            QVERIFY(m_view->grab().save(QDir(out).filePath(name)));
+        };
+        open("aspose_SampleOstFile.ost");
+        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox"});
+        for (const MailMessage &m : vm().messagesInListOrder()) {
+            bool inlineImage = false;
+            for (const Attachment &a : m.attachments)
+                inlineImage = inlineImage || a.data.has_value();
+            if (m.bodyHTML && inlineImage) {
+                vm().selectMessage(m);
+                break;
+            }
+        }
+        grab("ost-html-inline.png");
+        m_view->messageList()->searchField()->setText("test");
+        grab("ost-search.png");
+        m_view->messageList()->searchField()->clear();
+        open("processpst_flags_john_doe.pst");
+        selectFolder({"Top of Outlook data file", "Sent Items"});
+        vm().selectMessage(*messageWithSubject(vm().messages(), "This email is important!"));
+        grab("john-doe-important.png");
+    }
 };
 
 int main(int argc, char **argv)
