@@ -1,13 +1,16 @@
+#include "AppShell.h"
+#include "MainWindow.h"
 #include "icons/SymbolIcons.h"
 #include "platform/QtPlatform.h"
-#include "views/ContentView.h"
-#include "views/WebView.h"
 #include "viewmodel/ostrelViewModel.h"
+#include "views/WebView.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QMainWindow>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 using namespace ostrel;
 
@@ -18,27 +21,38 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("ostrel"));
     QApplication::setOrganizationName(QStringLiteral("ostrel"));
     QApplication::setApplicationVersion(QStringLiteral(OSTREL_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("app.ostrel.ostrel"));
     QApplication::setWindowIcon(applicationIcon());
-    QApplication::setDesktopFileName(QStringLiteral("ostrel"));
+    QApplication::setQuitOnLastWindowClosed(false);  // quitting goes through the support prompt
+
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+    QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("ostrel"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QApplication::installTranslator(&translator);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QApplication::translate("ostrel", "Read-only viewer for Outlook PST mail archives"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("ostrel", "Archives to open"), QStringLiteral("[FILE...]"));
+    parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("ostrel", "Archives to open, one window each"),
+                                 QStringLiteral("[FILE...]"));
     parser.process(app);
 
     QtPlatform platform;
-    QMainWindow window;
-    auto *content = new ContentView(platform);
-    platform.setParentWindow(&window);
-    window.setCentralWidget(content);
-    window.setMinimumSize(900, 600);
-    window.resize(1200, 750);
-    window.setWindowTitle(QStringLiteral("ostrel"));
-    window.show();
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty())
-        content->viewModel().openPSTFile(QUrl::fromLocalFile(QFileInfo(files.constFirst()).absoluteFilePath()));
+    AppShell shell(platform);
+    QObject::connect(&shell, &AppShell::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+
+    QStringList files = parser.positionalArguments();
+    if (files.isEmpty())
+        files.append(QString());
+    for (const QString &file : std::as_const(files)) {
+        MainWindow *window = shell.newWindow();
+        window->show();
+        if (!file.isEmpty())
+            window->viewModel().openPSTFile(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    }
     return app.exec();
 }

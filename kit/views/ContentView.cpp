@@ -8,6 +8,7 @@
 #include "views/SidebarView.h"
 #include "views/Style.h"
 
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -41,7 +42,7 @@ public:
         progress->setRange(0, 0);
         progress->setTextVisible(false);
         progress->setFixedWidth(160);
-        auto *label = new QLabel(tr("Loading PST file\u2026"));
+        auto *label = new QLabel(QCoreApplication::translate("ostrel", "Loading PST file\u2026"));
         label->setAlignment(Qt::AlignCenter);
         panelLayout->addWidget(progress, 0, Qt::AlignHCenter);
         panelLayout->addWidget(label);

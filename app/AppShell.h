@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+class QMenu;
+class QMenuBar;
+class QSettings;
+class QTextDocument;
+class QWidget;
+
+namespace ostrel {
+
+class MainWindow;
+class Platform;
+
+// The application around its windows: one per archive window, menus, the
+// about panel, the acknowledgements window and the support prompt at quit.
+class AppShell : public QObject {
+    Q_OBJECT
+public:
+    // resourceRoot: where the licence texts are looked up (":/" in the application).
+    AppShell(Platform &platform, QSettings *settings = nullptr, QString resourceRoot = QStringLiteral(":/"),
+             QObject *parent = nullptr);
+    ~AppShell() override;
+
+    MainWindow *newWindow();
+    QList<MainWindow *> windows() const;
+
+    void showAboutPanel();
+    QWidget *showAcknowledgements();
+    QWidget *acknowledgementsWindow() const { return m_acknowledgements; }
+    // The five parts of the acknowledgements, with their fonts and colours.
+    void fillAcknowledgements(QTextDocument &document) const;
+    QString licenseText(const QString &name, const QString &extension) const;
+    void openDonationPage();
+    void openProductSite();
+    void contactSupport();
+    // Asks for a voluntary donation; never prevents quitting.
+    void showSupportPrompt();
+    // Every way of quitting comes here: the prompt once, then the windows close.
+    void requestQuit();
+    bool isQuitting() const { return m_quitting; }
+
+    void buildMenus(MainWindow &window, QMenuBar &bar);
+
+signals:
+    void quitRequested();
+
+private:
+    void fillRecentMenu(MainWindow &window, QMenu &menu);
+
+    Platform &m_platform;
+    QSettings *m_settings;
+    QString m_resourceRoot;
+    QList<QPointer<MainWindow>> m_windows;
+    QPointer<QWidget> m_acknowledgements;
+    bool m_quitting = false;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,229 @@
+// The application shell with an injected platform: menus, recent files,
+// acknowledgements, the support prompt and the German translation.
+#include "AppShell.h"
+#include "FakePlatform.h"
+#include "MainWindow.h"
+#include "TestSupport.h"
+#include "viewmodel/ostrelViewModel.h"
+#include "views/WebView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTranslator>
+
+using namespace ostrel;
+
+namespace {
+QAction *action(MainWindow &window, const QString &objectName)
+{
+    return window.menuBar()->findChild<QAction *>(objectName);
+}
+
+QMenu *recentMenu(MainWindow &window)
+{
+    return window.menuBar()->findChild<QMenu *>(QStringLiteral("openRecent"));
+}
+
+QStringList titles(QMenu *menu)
+{
+    QStringList out;
+    for (QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("---") : a->text());
+    return out;
+}
+}  // namespace
+
+class TestAppShell : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<test::FakePlatform> m_platform;
+    std::unique_ptr<AppShell> m_shell;
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_dir->filePath("s.ini"), QSettings::IniFormat);
+        m_platform = std::make_unique<test::FakePlatform>();
+        m_shell = std::make_unique<AppShell>(*m_platform, m_settings.get());
+    }
+    void cleanup()
+    {
+        for (MainWindow *window : m_shell->windows())
+            delete window;
+        m_shell.reset();
+    }
+
+    void openActsOnItsOwnWindow()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        MainWindow *first = m_shell->newWindow();
+        MainWindow *second = m_shell->newWindow();
+        QCOMPARE(action(*first, "openPST")->shortcut(), QKeySequence(QKeySequence::Open));
+        m_platform->openAnswers.enqueue(test::corpusFile("pstsdk_sample1.pst"));
+        action(*second, "openPST")->trigger();
+        QTRY_COMPARE(second->viewModel().currentFileName(), std::optional<QString>("pstsdk_sample1.pst"));
+        QTRY_VERIFY(!second->viewModel().isLoading());
+        QCOMPARE(first->viewModel().currentFileName(), std::nullopt);
+        QCOMPARE(m_platform->openRequests.size(), 1);
+    }
+
+    void openRecent()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        MainWindow *window = m_shell->newWindow();
+        QMenu *recent = recentMenu(*window);
+        QVERIFY(recent);
+        QCOMPARE(titles(recent), QStringList{"No items"});
+        QVERIFY(!recent->isEnabled());
+        QVERIFY(!recent->actions().constFirst()->isEnabled());
+
+        const QStringList files{"pstsdk_sample1.pst", "pstsdk_sample2.pst", "pstsdk_test_ansi.pst",
+                                "pstsdk_test_unicode.pst", "tika_testPST.pst", "gopst_32bit.pst"};
+        for (const QString &file : files)
+            QVERIFY(test::waitFor(window->viewModel().openPSTFile(QUrl::fromLocalFile(test::corpusFile(file)))));
+        QCOMPARE(titles(recent), QStringList({"gopst_32bit.pst", "tika_testPST.pst", "pstsdk_test_unicode.pst",
+                                              "pstsdk_test_ansi.pst", "pstsdk_sample2.pst", "---", "Clear Menu"}));
+        QVERIFY(recent->isEnabled());
+
+        recent->actions().at(3)->trigger();  // pstsdk_test_ansi.pst
+        QTRY_COMPARE(window->viewModel().currentFileName(), std::optional<QString>("pstsdk_test_ansi.pst"));
+        QTRY_VERIFY(!window->viewModel().isLoading());
+        QCOMPARE(recent->actions().constFirst()->text(), QStringLiteral("pstsdk_test_ansi.pst"));
+
+        recent->actions().constLast()->trigger();  // Clear Menu
+        QCOMPARE(titles(recent), QStringList{"No items"});
+        QVERIFY(!recent->isEnabled());
+        QVERIFY(!m_settings->contains(ostrelViewModel::kRecentFilesKey));
+    }
+
+    void acknowledgementsWindowIsReused()
+    {
+        QWidget *first = m_shell->showAcknowledgements();
+        QVERIFY(first);
+        QCOMPARE(first->size(), QSize(720, 560));
+        first->close();
+        QWidget *again = m_shell->showAcknowledgements();
+        QCOMPARE(again, first);
+        QVERIFY(again->isVisible());
+    }
+
+    void acknowledgementsText()
+    {
+        QTextDocument document;
+        m_shell->fillAcknowledgements(document);
+        const QString text = document.toPlainText();
+        const qsizetype lgplHeading = text.indexOf(QStringLiteral("\u2014 LGPL-3.0 \u2014"));
+        const qsizetype gplHeading = text.indexOf(QStringLiteral("\u2014 GPL-3.0 \u2014"));
+        QVERIFY(text.startsWith(QLatin1String("ostrel")));
+        QVERIFY(lgplHeading > 0 && gplHeading > lgplHeading);
+        QVERIFY(text.mid(lgplHeading, gplHeading - lgplHeading).contains(QLatin1String("GNU LESSER GENERAL PUBLIC LICENSE")));
+        QVERIFY(text.mid(gplHeading).contains(QLatin1String("GNU GENERAL PUBLIC LICENSE")));
+        QVERIFY(!text.contains(QLatin1String("not found in bundle")));
+    }
+
+    void aMissingLicenceShowsTheNotFoundText()
+    {
+        QTemporaryDir resources;
+        QVERIFY(QDir(resources.path()).mkdir("Licenses"));
+        QVERIFY(QFile::copy(":/Licenses/NOTICE.txt", resources.filePath("Licenses/NOTICE.txt")));
+        QVERIFY(QFile::copy(":/Licenses/GPL-3.0.txt", resources.filePath("GPL-3.0.txt")));  // top level also counts
+        QFile broken(resources.filePath("Licenses/LGPL-3.0.txt"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("\xff\xfe not UTF-8 \xc3");
+        broken.close();
+
+        AppShell shell(*m_platform, m_settings.get(), resources.path());
+        QCOMPARE(shell.licenseText("LGPL-3.0", "txt"), QStringLiteral("(License text not found in bundle: LGPL-3.0.txt)"));
+        QVERIFY(shell.licenseText("GPL-3.0", "txt").contains(QLatin1String("GNU GENERAL PUBLIC LICENSE")));
+
+        QTextDocument document;
+        shell.fillAcknowledgements(document);
+        const QString text = document.toPlainText();
+        const qsizetype missing = text.indexOf(QStringLiteral("(License text not found in bundle: LGPL-3.0.txt)"));
+        QVERIFY(missing > text.indexOf(QStringLiteral("\u2014 LGPL-3.0 \u2014")));
+        QVERIFY(missing < text.indexOf(QStringLiteral("\u2014 GPL-3.0 \u2014")));
+        QTextCursor cursor(&document);
+        cursor.setPosition(int(missing) + 2);
+        QCOMPARE(cursor.charFormat().font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+        QCOMPARE(cursor.charFormat().font().pixelSize(), 11);
+    }
+
+    void supportPromptAtQuit_data()
+    {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("donationOpened");
+        QTest::newRow("Donate & Quit") << 0 << true;
+        QTest::newRow("Just Quit") << 1 << false;
+    }
+    void supportPromptAtQuit()
+    {
+        QFETCH(int, button);
+        QFETCH(bool, donationOpened);
+        MainWindow *window = m_shell->newWindow();
+        window->show();
+        QSignalSpy quit(m_shell.get(), &AppShell::quitRequested);
+        m_platform->alertAnswers.enqueue(button);
+        window->close();  // the last window
+        QCOMPARE(m_platform->alerts.size(), 1);
+        const AlertRequest &prompt = m_platform->alerts.constFirst();
+        QCOMPARE(prompt.title, QStringLiteral("Support ostrel development"));
+        QCOMPARE(prompt.buttons, QStringList({"Donate & Quit", "Just Quit"}));
+        QCOMPARE(prompt.icon, AlertIcon::applicationIcon);
+        QCOMPARE(quit.count(), 1);
+        QCOMPARE(m_platform->openedUrls.size(), donationOpened ? 1 : 0);
+        if (donationOpened)
+            QCOMPARE(m_platform->openedUrls.constFirst().scheme(), QStringLiteral("https"));
+        m_shell->requestQuit();  // asked once only
+        QCOMPARE(m_platform->alerts.size(), 1);
+    }
+
+    void closingOneOfTwoWindowsDoesNotQuit()
+    {
+        MainWindow *a = m_shell->newWindow();
+        MainWindow *b = m_shell->newWindow();
+        a->show();
+        b->show();
+        QSignalSpy quit(m_shell.get(), &AppShell::quitRequested);
+        a->close();
+        QCOMPARE(quit.count(), 0);
+        QVERIFY(m_platform->alerts.isEmpty());
+        QTRY_COMPARE(m_shell->windows().size(), 1);
+    }
+
+    void germanTranslation()
+    {
+        QTranslator german;
+        QVERIFY(german.load(QLocale(QLocale::German, QLocale::Germany), "ostrel", "_", ":/i18n"));
+        QCoreApplication::installTranslator(&german);
+        MainWindow *window = m_shell->newWindow();
+        QStringList menus;
+        for (QAction *a : window->menuBar()->actions())
+            menus << a->text();
+        QCOMPARE(menus, QStringList({"&Datei", "&Hilfe"}));
+        QCOMPARE(QCoreApplication::translate("ostrel", "PST file not found."), QStringLiteral("PST-Datei nicht gefunden."));
+        QCOMPARE(ostrel::describeError(PSTError::parsingFailed("x")), QStringLiteral("Lesefehler: x"));
+        QCoreApplication::removeTranslator(&german);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    WebView::registerUrlScheme();
+    QApplication app(argc, argv);
+    TestAppShell test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_appshell.moc"
