@@ -143,11 +143,16 @@ NodeData TableBuilder::build(nid::SubnodeIds &ids) const
         if (matrix.size() <= kHeapAllocMax) {
             rows = heap.allocate(matrix);
         } else {
-            // Each block holds whole rows only.
+            // Each block holds whole rows only; all but the last are padded to
+            // the full block size, so that a row's place is computable.
             const qsizetype perBlock = qsizetype(kBlockDataMax / m_rowSize) * m_rowSize;
             QList<QByteArray> blocks;
-            for (qsizetype at = 0; at < matrix.size(); at += perBlock)
-                blocks.append(matrix.mid(at, perBlock));
+            for (qsizetype at = 0; at < matrix.size(); at += perBlock) {
+                QByteArray b = matrix.mid(at, perBlock);
+                if (at + perBlock < matrix.size())
+                    b.append(QByteArray(kBlockDataMax - b.size(), '\0'));
+                blocks.append(b);
+            }
             rows = ids.take(nid::Ltp);
             node.subnodes.push_back({rows, {blocks, {}}});
         }

@@ -1,0 +1,643 @@
+// Archives built through the builder API, read back by the real libpff.
+#include "ArchiveBuilder.h"
+#include "ArchiveVerifier.h"
+#include "Damage.h"
+#include "Encoding.h"
+#include "FileGenerators.h"
+#include "LibpffDump.h"
+#include "RtfCompressor.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+using namespace ostrel::pstwriter;
+using ostrel::test::DumpedArchive;
+using ostrel::test::DumpedFolder;
+using ostrel::test::DumpedMessage;
+
+Q_DECLARE_METATYPE(ostrel::pstwriter::Encoding)
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+QDateTime utc(const char *iso)
+{
+    return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
+}
+
+quint64 fileTime(const QDateTime &t)
+{
+    return quint64(t.toMSecsSinceEpoch() + 11644473600000LL) * 10000ULL;
+}
+
+}  // namespace
+
+class TestRoundTrip : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_count = 0;
+
+    // Builds an archive with `fill`, checks its structure, and reads it back
+    // with libpff.
+    std::optional<DumpedArchive> roundTrip(Encoding encoding, const std::function<void(ArchiveBuilder &)> &fill,
+                                           QString *path = nullptr)
+    {
+        const QString file = m_dir.filePath(QStringLiteral("a%1.pst").arg(++m_count));
+        ArchiveOptions options;
+        options.encoding = encoding;
+        ArchiveBuilder builder(options);
+        if (!builder.open(file)) {
+            qWarning() << builder.errorString();
+            return std::nullopt;
+        }
+        fill(builder);
+        if (!builder.finish()) {
+            qWarning() << builder.errorString();
+            return std::nullopt;
+        }
+        const VerifyReport report = verifyArchive(file);
+        if (!report.ok()) {
+            qWarning() << report.problems;
+            return std::nullopt;
+        }
+        QString error;
+        auto dump = ostrel::test::dumpArchive(file, &error);
+        if (!dump)
+            qWarning() << "libpff:" << error;
+        if (path)
+            *path = file;
+        return dump;
+    }
+
+    // The one message of a one-folder archive.
+    std::optional<DumpedMessage> single(Encoding encoding, const Message &m)
+    {
+        const auto dump = roundTrip(encoding, [&](ArchiveBuilder &b) {
+            b.addMessage(b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox")), m);
+        });
+        if (!dump)
+            return std::nullopt;
+        const DumpedFolder *inbox = dump->root.find(QStringLiteral("Inbox"));
+        if (!inbox || inbox->messages.size() != 1)
+            return std::nullopt;
+        return inbox->messages.first();
+    }
+
+    static void addEncodings()
+    {
+        QTest::addColumn<Encoding>("encoding");
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+
+    void folderTree_data()
+    {
+        addEncodings();
+        QTest::newRow("unencoded") << Encoding::None;
+        QTest::newRow("permuted") << Encoding::Permute;
+    }
+    void folderTree()
+    {
+        QFETCH(Encoding, encoding);
+        const QString decomposed = QStringLiteral("Entwu\u0308rfe");
+        const auto dump = roundTrip(encoding, [&](ArchiveBuilder &b) {
+            const FolderId inbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+            FolderId deep = inbox;
+            for (int level = 1; level <= 6; ++level)
+                deep = b.addFolder(deep, QStringLiteral("Level %1").arg(level));
+            b.addFolder(b.ipmSubtree(), QStringLiteral("Gesendete Elemente"));
+            b.addFolder(b.ipmSubtree(), decomposed);
+            b.addFolder(b.ipmSubtree(), QString());
+            FolderOptions unnamed;
+            unnamed.nameAbsent = true;
+            b.addFolder(b.ipmSubtree(), QStringLiteral("ignored"), unnamed);
+            b.addFolder(b.rootFolder(), QStringLiteral("Persönlicher Ordner – 日本"));
+            Message m;
+            m.subject = QStringLiteral("deep");
+            b.addMessage(deep, m);
+        });
+        QVERIFY(dump);
+        QCOMPARE(dump->encryption, encoding == Encoding::Permute ? 1 : 0);
+        const DumpedFolder &root = dump->root;
+        QCOMPARE(root.folders.size(), 2);
+        QCOMPARE(root.folders[0].name, QStringLiteral("Top of Personal Folders"));
+        QCOMPARE(root.folders[1].name, QStringLiteral("Persönlicher Ordner – 日本"));
+        const DumpedFolder &ipm = root.folders[0];
+        QCOMPARE(ipm.folders.size(), 5);
+        QCOMPARE(ipm.folders[1].name, QStringLiteral("Gesendete Elemente"));
+        QCOMPARE(ipm.folders[2].name, decomposed);  // kept as written, not normalised
+        QCOMPARE(ipm.folders[3].name.value_or(QStringLiteral("?")), QString());
+        QVERIFY(!ipm.folders[4].name || ipm.folders[4].name->isEmpty());
+        const DumpedFolder *f = &ipm.folders[0];
+        for (int level = 1; level <= 6; ++level) {
+            QCOMPARE(f->folders.size(), 1);
+            f = &f->folders[0];
+            QCOMPARE(f->name, QStringLiteral("Level %1").arg(level));
+        }
+        QCOMPARE(f->messageCount, 1);
+        QCOMPARE(f->messages[0].subject, QStringLiteral("deep"));
+    }
+
+    void folderCounts_data()
+    {
+        QTest::addColumn<int>("read");
+        QTest::addColumn<int>("unread");
+        QTest::addColumn<std::optional<quint32>>("storedUnread");
+        QTest::addColumn<std::optional<quint32>>("storedCount");
+        QTest::newRow("empty") << 0 << 0 << std::optional<quint32>() << std::optional<quint32>();
+        QTest::newRow("computed") << 3 << 2 << std::optional<quint32>() << std::optional<quint32>();
+        // Stored counts may disagree with the messages; readers must show what is stored.
+        QTest::newRow("stored unread") << 3 << 2 << std::optional<quint32>(7) << std::optional<quint32>();
+        QTest::newRow("stored count") << 1 << 0 << std::optional<quint32>() << std::optional<quint32>(9);
+        QTest::newRow("250 messages") << 200 << 50 << std::optional<quint32>() << std::optional<quint32>();
+    }
+    void folderCounts()
+    {
+        QFETCH(int, read);
+        QFETCH(int, unread);
+        QFETCH(std::optional<quint32>, storedUnread);
+        QFETCH(std::optional<quint32>, storedCount);
+        const auto dump = roundTrip(Encoding::None, [&](ArchiveBuilder &b) {
+            FolderOptions o;
+            o.unreadCount = storedUnread;
+            o.contentCount = storedCount;
+            const FolderId f = b.addFolder(b.ipmSubtree(), QStringLiteral("F"), o);
+            for (int i = 0; i < read + unread; ++i) {
+                Message m;
+                m.subject = QStringLiteral("Message %1").arg(i);
+                m.flags = i < read ? kFlagRead : 0;
+                b.addMessage(f, m);
+            }
+        });
+        QVERIFY(dump);
+        const DumpedFolder *f = dump->root.find(QStringLiteral("F"));
+        QVERIFY(f);
+        QCOMPARE(f->messageCount, read + unread);
+        QCOMPARE(f->unreadCount, storedUnread.value_or(quint32(unread)));
+        QCOMPARE(f->contentCount, storedCount.value_or(quint32(read + unread)));
+        // Storage order is the order of adding.
+        for (int i = 0; i < read + unread; ++i)
+            QCOMPARE(f->messages[i].subject, QStringLiteral("Message %1").arg(i));
+    }
+
+    void messageFields_data()
+    {
+        QTest::addColumn<std::optional<QString>>("subject");
+        QTest::addColumn<std::optional<QString>>("senderName");
+        QTest::addColumn<std::optional<QString>>("senderEmail");
+        QTest::addColumn<std::optional<quint32>>("importance");
+        QTest::addColumn<std::optional<quint32>>("flags");
+        const std::optional<QString> none;
+        const std::optional<quint32> noValue;
+        QTest::newRow("all present") << std::optional<QString>(QStringLiteral("Quarterly report"))
+                                     << std::optional<QString>(QStringLiteral("Anna Becker"))
+                                     << std::optional<QString>(QStringLiteral("anna@example.com"))
+                                     << std::optional<quint32>(2) << std::optional<quint32>(1);
+        QTest::newRow("all absent") << none << none << none << noValue << noValue;
+        QTest::newRow("empty strings") << std::optional<QString>(QString()) << std::optional<QString>(QString())
+                                       << std::optional<QString>(QString()) << std::optional<quint32>(0)
+                                       << std::optional<quint32>(0);
+        QTest::newRow("unicode") << std::optional<QString>(QStringLiteral("Grüße aus Köln – 東京 ✓"))
+                                 << std::optional<QString>(QStringLiteral("Jürgen Weiß")) << none
+                                 << std::optional<quint32>(1) << std::optional<quint32>(0x19);
+        // Longer than one heap allocation: the property and the contents-table
+        // cell both move into subnodes.
+        QTest::newRow("5000-character subject") << std::optional<QString>(QString(5000, QLatin1Char('S'))) << none
+                                                << none << noValue << noValue;
+    }
+    void messageFields()
+    {
+        QFETCH(std::optional<QString>, subject);
+        QFETCH(std::optional<QString>, senderName);
+        QFETCH(std::optional<QString>, senderEmail);
+        QFETCH(std::optional<quint32>, importance);
+        QFETCH(std::optional<quint32>, flags);
+        Message m;
+        m.subject = subject;
+        m.senderName = senderName;
+        m.senderEmail = senderEmail;
+        if (importance)
+            m.importance = Importance(*importance);
+        m.flags = flags;
+        m.deliveryTime = utc("2024-03-01T09:30:15Z");
+        const auto got = single(Encoding::None, m);
+        QVERIFY(got);
+        auto same = [](const std::optional<QString> &read, const std::optional<QString> &written) {
+            // libpff reports an empty stored string as absent or empty; both mean "nothing".
+            return written && !written->isEmpty() ? read == written : !read || read->isEmpty();
+        };
+        QVERIFY2(same(got->subject, subject), qPrintable(got->subject.value_or(QStringLiteral("(absent)")).left(80)));
+        QVERIFY(same(got->senderName, senderName));
+        QVERIFY(same(got->senderEmail, senderEmail));
+        QCOMPARE(got->importance, importance);
+        QCOMPARE(got->flags, std::optional<quint32>(m.effectiveFlags()));
+        QCOMPARE(got->deliveryTime, fileTime(*m.deliveryTime));
+    }
+
+    void bodies_data()
+    {
+        addEncodings();
+        QTest::addColumn<int>("length");
+        for (int length : {0, 1, 1790, 1791, 4088, 4089, 20000}) {
+            QTest::addRow("unencoded %d", length) << Encoding::None << length;
+            QTest::addRow("permuted %d", length) << Encoding::Permute << length;
+        }
+    }
+    void bodies()
+    {
+        // Lengths in UTF-16 units straddle the heap limit (3580 bytes) and
+        // one block (8176 bytes).
+        QFETCH(Encoding, encoding);
+        QFETCH(int, length);
+        QString text;
+        for (int i = 0; text.size() < length; ++i)
+            text += QStringLiteral("Zeile %1 – äöü €\r\n").arg(i);
+        text.truncate(length);
+        Message m;
+        m.subject = QStringLiteral("bodies");
+        m.body = text;
+        m.html = (QStringLiteral("<html><body><p>") + text + QStringLiteral("</p></body></html>")).toUtf8();
+        m.rtf = QByteArray("{\\rtf1\\ansi\\deff0 {\\fonttbl {\\f0 Arial;}} ") + text.toLatin1().replace('\n', ' ')
+                + "\\par}";
+        const auto got = single(encoding, m);
+        QVERIFY(got);
+        if (length == 0) {
+            QVERIFY(!got->plainBody || got->plainBody->isEmpty());
+        } else {
+            QVERIFY(got->plainBody);
+            QCOMPARE(QString::fromUtf8(*got->plainBody), text);
+        }
+        QCOMPARE(got->htmlBody, std::optional<QByteArray>(*m.html));
+        QVERIFY(got->rtfBody);
+        QCOMPARE(*got->rtfBody, *m.rtf);
+    }
+
+    void eightBitBody_data()
+    {
+        QTest::addColumn<quint32>("codepage");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("windows-1252") << 1252u << QByteArray("Gr\xfc\xdf" "e \x80 100 \x93quoted\x94")
+                                      << QStringLiteral("Grüße € 100 “quoted”");
+        QTest::newRow("ascii") << 1252u << QByteArray("plain ascii") << QStringLiteral("plain ascii");
+        QTest::newRow("utf-8 bytes") << 65001u << QStringLiteral("Grüße").toUtf8() << QStringLiteral("Grüße");
+    }
+    void eightBitBody()
+    {
+        QFETCH(quint32, codepage);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        Message m;
+        m.body8bit = bytes;
+        m.bodyCodepage = codepage;
+        const auto got = single(Encoding::None, m);
+        QVERIFY(got);
+        QVERIFY(got->plainBody);
+        QCOMPARE(QString::fromUtf8(*got->plainBody), expected);
+    }
+
+    void recipients_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("none") << 0;
+        QTest::newRow("one") << 1;
+        QTest::newRow("250, rows over several blocks") << 250;
+    }
+    void recipients()
+    {
+        QFETCH(int, count);
+        Message m;
+        m.subject = QStringLiteral("to many");
+        for (int i = 0; i < count; ++i) {
+            Recipient r;
+            // Every fourth recipient lacks one of its fields.
+            if (i % 4 != 1)
+                r.displayName = QStringLiteral("Empfänger %1").arg(i);
+            if (i % 4 != 2)
+                r.emailAddress = QStringLiteral("r%1@example.com").arg(i);
+            if (i % 4 != 3)
+                r.recipientDisplayName = QStringLiteral("R. %1").arg(i);
+            r.type = i % 3 == 0 ? std::optional<RecipientType>() : RecipientType(1 + i % 3);
+            m.addRecipient(r);
+        }
+        const auto got = single(Encoding::Permute, m);
+        QVERIFY(got);
+        QCOMPARE(got->recipients.size(), count);
+        // An absent text cell reads as absent or empty, an absent number as 0.
+        auto expectText = [](const std::optional<QString> &read, bool present, const QString &text) {
+            return present ? read == text : !read || read->isEmpty();
+        };
+        for (int i = 0; i < count; ++i) {
+            const auto &r = got->recipients[i];
+            QVERIFY(expectText(r.displayName, i % 4 != 1, QStringLiteral("Empfänger %1").arg(i)));
+            QVERIFY(expectText(r.emailAddress, i % 4 != 2, QStringLiteral("r%1@example.com").arg(i)));
+            QVERIFY(expectText(r.recipientDisplayName, i % 4 != 3, QStringLiteral("R. %1").arg(i)));
+            QCOMPARE(r.type.value_or(0), i % 3 == 0 ? 0u : quint32(1 + i % 3));
+        }
+    }
+
+    void attachmentData_data()
+    {
+        addEncodings();
+        QTest::addColumn<qsizetype>("size");
+        const qsizetype xblockMax = qsizetype(8176) * 1021;
+        for (qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(3580), qsizetype(3581), qsizetype(8176),
+                               qsizetype(8177), xblockMax, xblockMax + 1, qsizetype(16 * 1024 * 1024)}) {
+            QTest::addRow("unencoded %lld", qint64(size)) << Encoding::None << size;
+            if (size == 8177 || size == xblockMax + 1)
+                QTest::addRow("permuted %lld", qint64(size)) << Encoding::Permute << size;
+        }
+    }
+    void attachmentData()
+    {
+        QFETCH(Encoding, encoding);
+        QFETCH(qsizetype, size);
+        Message m;
+        Attachment a;
+        a.longFileName = QStringLiteral("data.bin");
+        a.data = makeNoise(size, quint64(size));
+        m.addAttachment(a);
+        const auto got = single(encoding, m);
+        QVERIFY(got);
+        QCOMPARE(got->attachments.size(), 1);
+        QCOMPARE(got->attachments[0].data.size(), size);
+        QVERIFY(got->attachments[0].data == a.data);
+    }
+
+    void permutedBytes()
+    {
+        // Every byte value through the permuted encoding and back.
+        QByteArray all;
+        for (int round = 0; round < 4; ++round)
+            for (int b = 0; b < 256; ++b)
+                all.append(char(b));
+        QByteArray copy = all;
+        permuteEncode(copy.data(), copy.size());
+        QVERIFY(copy != all);
+        permuteDecode(copy.data(), copy.size());
+        QCOMPARE(copy, all);
+
+        Message m;
+        m.body = QString::fromLatin1(all.left(256));
+        Attachment a;
+        a.longFileName = QStringLiteral("bytes.bin");
+        a.data = all;
+        m.addAttachment(a);
+        const auto got = single(Encoding::Permute, m);
+        QVERIFY(got);
+        QCOMPARE(got->attachments[0].data, all);
+    }
+
+    void attachmentNames_data()
+    {
+        QTest::addColumn<std::optional<QString>>("longFileName");
+        QTest::addColumn<std::optional<QString>>("contentId");
+        QTest::addColumn<std::optional<QString>>("mimeTag");
+        const std::optional<QString> none;
+        QTest::newRow("all") << std::optional<QString>(QStringLiteral("Präsentation Q3.pdf"))
+                             << std::optional<QString>(QStringLiteral("logo@example")) 
+                             << std::optional<QString>(QStringLiteral("application/pdf"));
+        QTest::newRow("no long name") << none << std::optional<QString>(QStringLiteral("img1")) << none;
+        QTest::newRow("empty content id") << std::optional<QString>(QStringLiteral("a.png"))
+                                          << std::optional<QString>(QString())
+                                          << std::optional<QString>(QStringLiteral("image/png"));
+        QTest::newRow("nothing") << none << none << none;
+    }
+    void attachmentNames()
+    {
+        QFETCH(std::optional<QString>, longFileName);
+        QFETCH(std::optional<QString>, contentId);
+        QFETCH(std::optional<QString>, mimeTag);
+        Message m;
+        Attachment a;
+        a.longFileName = longFileName;
+        a.contentId = contentId;
+        a.mimeTag = mimeTag;
+        a.data = makePng(4, 4, 0xFF0000, 0x0000FF);
+        m.addAttachment(a);
+        Attachment second;
+        second.longFileName = QStringLiteral("second.txt");
+        second.fileName = QStringLiteral("SECOND.TXT");
+        second.data = "second";
+        m.addAttachment(second);
+        const auto got = single(Encoding::None, m);
+        QVERIFY(got);
+        QCOMPARE(got->attachments.size(), 2);
+        const auto empty = [](const std::optional<QString> &s) { return !s || s->isEmpty(); };
+        QCOMPARE(got->attachments[0].longFileName, longFileName);
+        if (contentId && !contentId->isEmpty())
+            QCOMPARE(got->attachments[0].contentId, contentId);
+        else
+            QVERIFY(empty(got->attachments[0].contentId));
+        QCOMPARE(got->attachments[0].mimeTag, mimeTag);
+        QCOMPARE(got->attachments[0].data, a.data);
+        QCOMPARE(got->attachments[1].longFileName, QStringLiteral("second.txt"));
+        QCOMPARE(got->attachments[1].fileName, QStringLiteral("SECOND.TXT"));
+        QCOMPARE(got->attachments[1].data, QByteArray("second"));
+    }
+
+    void manyAttachments()
+    {
+        // More than one subnode block holds: the message's subnodes need an
+        // intermediate level.
+        Message m;
+        for (int i = 0; i < 400; ++i) {
+            Attachment a;
+            a.longFileName = QStringLiteral("file%1.txt").arg(i);
+            a.data = QByteArray::number(i);
+            m.addAttachment(a);
+        }
+        const auto got = single(Encoding::None, m);
+        QVERIFY(got);
+        QCOMPARE(got->attachments.size(), 400);
+        QCOMPARE(got->attachments[399].longFileName, QStringLiteral("file399.txt"));
+        QCOMPARE(got->attachments[399].data, QByteArray("399"));
+    }
+
+    void embeddedMessage()
+    {
+        auto inner = std::make_shared<Message>();
+        inner->subject = QStringLiteral("Weitergeleitet: Angebot");
+        inner->body = QStringLiteral("Das Angebot im Anhang.");
+        inner->addRecipient({QStringLiteral("Vera Vogel"), QStringLiteral("vera@example.com"), {}, {},
+                             RecipientType::To});
+        Attachment offer;
+        offer.longFileName = QStringLiteral("Angebot.pdf");
+        offer.data = makePdf(QStringLiteral("Angebot"), {QStringLiteral("Position 1: 100 EUR")});
+        inner->addAttachment(offer);
+        Message outer;
+        outer.subject = QStringLiteral("FW: Angebot");
+        Attachment carrier;
+        carrier.longFileName = QStringLiteral("Angebot.msg");
+        carrier.embedded = inner;
+        outer.addAttachment(carrier);
+        const auto got = single(Encoding::Permute, outer);
+        QVERIFY(got);
+        QCOMPARE(got->attachments.size(), 1);
+        QCOMPARE(got->attachments[0].type, int('i'));
+        QVERIFY(got->attachments[0].embedded);
+        const DumpedMessage &e = *got->attachments[0].embedded;
+        QCOMPARE(e.subject, inner->subject);
+        QCOMPARE(QString::fromUtf8(e.plainBody.value_or(QByteArray())), *inner->body);
+        QCOMPARE(e.recipients.size(), 1);
+        QCOMPARE(e.recipients[0].emailAddress, QStringLiteral("vera@example.com"));
+        QCOMPARE(e.attachments.size(), 1);
+        QCOMPARE(e.attachments[0].data, offer.data);
+    }
+
+    void rtfCompression_data()
+    {
+        QTest::addColumn<QByteArray>("rtf");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("prebuffer text") << QByteArray("{\\rtf1\\ansi\\mac\\deff0\\deftab720{\\fonttbl;}");
+        QTest::newRow("repetitive") << QByteArray("{\\rtf1 ") + QByteArray("abcabcabc ", 10).repeated(300) + "}";
+        QTest::newRow("noise") << makeNoise(5000, 9);
+    }
+    void rtfCompression()
+    {
+        QFETCH(QByteArray, rtf);
+        const QByteArray compressed = compressRtf(rtf);
+        QCOMPARE(decompressRtf(compressed), rtf);
+        if (rtf.size() > 1000 && rtf.startsWith("{\\rtf1 a"))
+            QVERIFY(compressed.size() < rtf.size() / 4);
+    }
+
+    void deterministic()
+    {
+        auto fill = [](ArchiveBuilder &b) {
+            const FolderId f = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+            for (int i = 0; i < 30; ++i) {
+                Message m;
+                m.subject = QStringLiteral("S%1").arg(i);
+                m.body = QString(i * 100, QLatin1Char('b'));
+                m.deliveryTime = utc("2023-05-01T08:00:00Z").addDays(i);
+                b.addMessage(f, m);
+            }
+        };
+        QString first;
+        QString second;
+        QVERIFY(roundTrip(Encoding::Permute, fill, &first));
+        QVERIFY(roundTrip(Encoding::Permute, fill, &second));
+        auto hash = [](const QString &path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                               : QByteArray();
+        };
+        QVERIFY(!hash(first).isEmpty());
+        QCOMPARE(hash(first), hash(second));
+    }
+
+    void builderErrors()
+    {
+        ArchiveBuilder b;
+        QCOMPARE(b.addMessage(b.ipmSubtree(), Message()), 0u);  // not open
+        QVERIFY(b.failed());
+        QVERIFY(!b.finish());
+
+        ArchiveBuilder unknown;
+        const QString path = m_dir.filePath(QStringLiteral("unknown.pst"));
+        QVERIFY(unknown.open(path));
+        QCOMPARE(unknown.addFolder(0x4242, QStringLiteral("orphan")), 0u);
+        QVERIFY(unknown.errorString().contains(QStringLiteral("orphan")));
+        QVERIFY(!unknown.finish());
+        QVERIFY(!QFile::exists(path));  // nothing half-written is left behind
+
+        ArchiveBuilder unwritable;
+        QVERIFY(!unwritable.open(m_dir.filePath(QStringLiteral("no/such/dir/x.pst"))));
+        QVERIFY(unwritable.errorString().contains(QStringLiteral("Cannot create")));
+    }
+
+    void verifierFindsDamage_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("header checksum") << QStringLiteral("overwrite=header-crc") << QStringLiteral("checksum");
+        QTest::newRow("node tree root") << QStringLiteral("overwrite=nbt-root") << QStringLiteral("Page at");
+        QTest::newRow("allocation map") << QStringLiteral("overwrite=amap") << QStringLiteral("map");
+        QTest::newRow("message block") << QStringLiteral("overwrite=message:1") << QStringLiteral("checksum");
+        QTest::newRow("truncated") << QStringLiteral("truncate=100000") << QStringLiteral("bytes");
+    }
+    void verifierFindsDamage()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, problem);
+        const QString path = m_dir.filePath(QStringLiteral("damaged-%1.pst").arg(++m_count));
+        ArchiveBuilder b;
+        QVERIFY(b.open(path));
+        const MessageId id = b.addMessage(b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox")), Message());
+        QVERIFY(b.finish());
+        QVERIFY(verifyArchive(path).ok());
+        QString error;
+        const auto d = Damage::parse(damage, &error);
+        QVERIFY2(d, qPrintable(error));
+        QVERIFY2(applyDamage(path, *d, b, {id}, &error), qPrintable(error));
+        const VerifyReport report = verifyArchive(path);
+        QVERIFY(!report.ok());
+        QVERIFY2(report.problems.join(QLatin1Char('\n')).contains(problem), qPrintable(report.problems.join('\n')));
+    }
+
+    void libpffRejectsDamage_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("libpffSays");
+        QTest::newRow("cut inside the header") << QStringLiteral("truncate=40") << QStringLiteral("file header");
+        QTest::newRow("empty file") << QStringLiteral("truncate=0") << QStringLiteral("file header");
+        QTest::newRow("wrong magic") << QStringLiteral("overwrite=header-magic") << QStringLiteral("signature");
+        QTest::newRow("header checksum") << QStringLiteral("overwrite=header-crc") << QStringLiteral("checksum");
+        QTest::newRow("block tree root") << QStringLiteral("overwrite=bbt-root") << QStringLiteral("sub nodes");
+        QTest::newRow("name-to-id map") << QStringLiteral("overwrite=name-map") << QStringLiteral("name to id");
+    }
+    void libpffRejectsDamage()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, libpffSays);
+        const QString path = m_dir.filePath(QStringLiteral("rejected-%1.pst").arg(++m_count));
+        ArchiveBuilder b;
+        QVERIFY(b.open(path));
+        b.addMessage(b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox")), Message());
+        QVERIFY(b.finish());
+        QString error;
+        QVERIFY(ostrel::test::libpffOpens(path, &error));
+        const auto d = Damage::parse(damage, &error);
+        QVERIFY(d);
+        QVERIFY2(applyDamage(path, *d, b, {}, &error), qPrintable(error));
+        QVERIFY(!ostrel::test::libpffOpens(path, &error));
+        QVERIFY2(error.contains(libpffSays), qPrintable(error));
+    }
+
+    void damagedMessageIsSkipped()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("one-bad.pst"));
+        ArchiveBuilder b;
+        QVERIFY(b.open(path));
+        const FolderId f = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+        QList<MessageId> ids;
+        for (int i = 0; i < 3; ++i) {
+            Message m;
+            m.subject = QStringLiteral("M%1").arg(i);
+            ids.append(b.addMessage(f, m));
+        }
+        QVERIFY(b.finish());
+        QString error;
+        QVERIFY(applyDamage(path, *Damage::parse(QStringLiteral("overwrite=message:2"), &error), b, ids, &error));
+        // The archive still opens; only the damaged message loses its properties.
+        const auto dump = ostrel::test::dumpArchive(path, &error, false);
+        QVERIFY2(dump, qPrintable(error));
+        QCOMPARE(dump->root.find(QStringLiteral("Inbox"))->messageCount, 3);
+        const auto full = ostrel::test::dumpArchive(path, &error, true);
+        QVERIFY2(full, qPrintable(error));
+        const auto &messages = full->root.find(QStringLiteral("Inbox"))->messages;
+        QCOMPARE(messages[0].subject, QStringLiteral("M0"));
+        QVERIFY(!messages[1].subject);
+        QCOMPARE(messages[2].subject, QStringLiteral("M2"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRoundTrip)
+#include "tst_pstwriter_roundtrip.moc"
