@@ -29,7 +29,10 @@ quint16 signature(quint64 ib, quint64 bid)
 
 class Verifier {
 public:
-    Verifier(const uchar *data, quint64 size, VerifyReport &report) : m_data(data), m_size(size), m_report(report) {}
+    Verifier(const uchar *data, quint64 size, bool exactMaps, VerifyReport &report)
+        : m_data(data), m_size(size), m_exactMaps(exactMaps), m_report(report)
+    {
+    }
 
     void run();
 
@@ -53,6 +56,7 @@ private:
 
     const uchar *m_data;
     quint64 m_size;
+    bool m_exactMaps;
     VerifyReport &m_report;
     std::map<quint64, Block> m_blocks;
     struct Node {
@@ -225,19 +229,23 @@ void Verifier::checkMaps(quint64 eof)
     }
     for (const auto &[ib, size] : m_used)
         mark(ib, size);
-    int wrong = 0;
+    int unmarked = 0;
     for (int s = 0; s < sections; ++s) {
         const uchar *bits = m_data + kFirstAMap + quint64(s) * kAMapCoverage;
         for (int b = 0; b < 496 * 8; ++b) {
             const bool set = bits[b / 8] & (0x80u >> (b % 8));
             if (!set)
                 ++freeBits;
-            if (set != expected[size_t(s)][size_t(b)])
-                ++wrong;
+            if (!set && expected[size_t(s)][size_t(b)])
+                ++unmarked;
+            if (set && !expected[size_t(s)][size_t(b)])
+                m_report.unreferencedBytes += 64;
         }
     }
-    if (wrong)
-        problem(QStringLiteral("%1 allocation map bits disagree with what is stored").arg(wrong));
+    if (unmarked)
+        problem(QStringLiteral("%1 blocks of 64 bytes are in use but marked free").arg(unmarked));
+    if (m_exactMaps && m_report.unreferencedBytes)
+        problem(QStringLiteral("%1 bytes are marked allocated but hold nothing").arg(m_report.unreferencedBytes));
     if (le64(m_data + 200) != freeBits * 64)
         problem(QStringLiteral("The header counts %1 free bytes, the maps %2").arg(le64(m_data + 200)).arg(freeBits * 64));
     if (le64(m_data + 192) != kFirstAMap + quint64(sections - 1) * kAMapCoverage)
@@ -272,7 +280,7 @@ void Verifier::run()
 
 }  // namespace
 
-VerifyReport verifyArchive(const QString &path)
+VerifyReport verifyArchive(const QString &path, bool exactMaps)
 {
     VerifyReport report;
     QFile file(path);
@@ -290,7 +298,7 @@ VerifyReport verifyArchive(const QString &path)
         report.problems.append(QStringLiteral("Cannot map %1: %2").arg(path, file.errorString()));
         return report;
     }
-    Verifier(data, size, report).run();
+    Verifier(data, size, exactMaps, report).run();
     file.unmap(const_cast<uchar *>(data));
     return report;
 }
