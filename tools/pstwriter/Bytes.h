@@ -28,9 +28,16 @@ inline void add64(QByteArray &b, quint64 v)
     put64(b, b.size() - 8, v);
 }
 
-inline quint16 get16(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); }
-inline quint32 get32(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); }
-inline quint64 get64(const QByteArray &b, qsizetype at) { return qFromLittleEndian<quint64>(b.constData() + at); }
+inline quint64 getN(const QByteArray &b, qsizetype at, int n)
+{
+    quint64 v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = v << 8 | quint8(b.at(at + i));
+    return v;
+}
+inline quint16 get16(const QByteArray &b, qsizetype at) { return quint16(getN(b, at, 2)); }
+inline quint32 get32(const QByteArray &b, qsizetype at) { return quint32(getN(b, at, 4)); }
+inline quint64 get64(const QByteArray &b, qsizetype at) { return getN(b, at, 8); }
 
 constexpr quint64 alignUp(quint64 v, quint64 a) { return (v + a - 1) / a * a; }
 
