@@ -200,11 +200,15 @@ QString applicationIconPath()
     return QStringLiteral(":/ostrel/ostrel.svg");
 }
 
-QIcon applicationIcon()
+QByteArray applicationIconSvg()
 {
     QFile file(applicationIconPath());
-    const QByteArray document = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return QIcon(new SvgIconEngine(document, 1.0, QStringLiteral("ostrel")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QIcon applicationIcon()
+{
+    return QIcon(new SvgIconEngine(applicationIconSvg(), 1.0, QStringLiteral("ostrel")));
 }
 
 }  // namespace ostrel

@@ -39,7 +39,9 @@ QIcon symbolIcon(const QString &name, const QColor &tint);
 
 // The application's own icon (window icon; also installed for the desktop entry).
 QIcon applicationIcon();
-// Resource path of the application icon's SVG, e.g. to copy it out at install time.
+// Resource path of the application icon's SVG, and the document itself
+// (e.g. to install it for the desktop entry).
 QString applicationIconPath();
+QByteArray applicationIconSvg();
 
 }  // namespace ostrel
