@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QtMath>
+#include <cmath>
 
 // Resources of a static library are linked only when something refers to them.
 static void initialiseSymbolResources()
@@ -87,14 +89,52 @@ QByteArray tinted(const QByteArray &document, const QColor &tint)
 void renderSvg(QPainter &painter, const QRectF &rect, const QByteArray &document, qreal opacity)
 {
     QSvgRenderer renderer(document);
-    if (!renderer.isValid())
+    if (!renderer.isValid() || opacity <= 0 || rect.isEmpty())
         return;
     const qreal side = qMin(rect.width(), rect.height());
     const QRectF square(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(painter.opacity() * opacity);
-    renderer.render(&painter, square);
+    if (opacity >= 1) {
+        renderer.render(&painter, square);
+        painter.restore();
+        return;
+    }
+
+    // Translucent: draw the symbol once at full strength and blend the result,
+    // so strokes that overlap do not darken where they meet.
+    const QTransform toDevice = painter.deviceTransform();
+    if (toDevice.type() <= QTransform::TxScale) {
+        const QRectF deviceRect = toDevice.mapRect(square);
+        const QRect aligned = deviceRect.toAlignedRect();
+        QImage layer(aligned.size(), QImage::Format_ARGB32_Premultiplied);
+        if (!layer.isNull()) {
+            layer.fill(Qt::transparent);
+            QPainter layerPainter(&layer);
+            layerPainter.setRenderHint(QPainter::Antialiasing);
+            renderer.render(&layerPainter, deviceRect.translated(-aligned.topLeft()));
+            layerPainter.end();
+            // Back in device pixels, so the layer lands without resampling.
+            const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+            painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+            painter.setOpacity(painter.opacity() * opacity);
+            painter.drawImage(aligned.topLeft(), layer);
+        }
+    } else {
+        const qreal scale = std::sqrt(qAbs(toDevice.determinant()));
+        const int pixels = qMax(1, qCeil(side * scale));
+        QImage layer(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        if (!layer.isNull()) {
+            layer.fill(Qt::transparent);
+            QPainter layerPainter(&layer);
+            layerPainter.setRenderHint(QPainter::Antialiasing);
+            renderer.render(&layerPainter, QRectF(0, 0, pixels, pixels));
+            layerPainter.end();
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.setOpacity(painter.opacity() * opacity);
+            painter.drawImage(square, layer);
+        }
+    }
     painter.restore();
 }
 
@@ -129,7 +169,8 @@ public:
 
     QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal scale) override
     {
-        QPixmap result = pixmap(size * scale, mode, state);
+        // Qt 6.4 passes the size already in device pixels here.
+        QPixmap result = pixmap(size, mode, state);
         result.setDevicePixelRatio(scale);
         return result;
     }
