@@ -75,6 +75,7 @@ QFont ScreenshotStyle::system(int size, QFont::Weight weight)
     font.setPixelSize(size);
     font.setWeight(weight);
     font.setStyle(QFont::StyleNormal);
+    font.setStyleHint(QFont::SansSerif);
     // Unhinted outlines keep measured and drawn widths equal at scale 2.
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
