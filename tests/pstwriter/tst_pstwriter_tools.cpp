@@ -219,15 +219,15 @@ private slots:
 
     void syntheticArchive()
     {
-        const QString spec = QStringLiteral("folders=12,messages=300,seed=5,biggest=120,attachEvery=10,attachSize=20000");
+        const QString settings = QStringLiteral("folders=12,messages=300,seed=5,biggest=120,attachEvery=10,attachSize=20000");
         const QString a = path(QStringLiteral("s1.pst"));
         const QString b = path(QStringLiteral("s2.pst"));
         const QString c = path(QStringLiteral("s3.pst"));
-        Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("--summary"), QStringLiteral("--synthetic"), spec, a});
+        Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("--summary"), QStringLiteral("--synthetic"), settings, a});
         QVERIFY2(r.exitCode == 0, r.err.constData());
         QCOMPARE(QJsonDocument::fromJson(r.out).object().value(QStringLiteral("messages")).toInt(), 300);
-        QVERIFY(mkpst({QStringLiteral("--synthetic"), spec, b}).exitCode == 0);
-        QVERIFY(mkpst({QStringLiteral("--synthetic"), QString(spec).replace(QLatin1String("seed=5"), QLatin1String("seed=6")), c})
+        QVERIFY(mkpst({QStringLiteral("--synthetic"), settings, b}).exitCode == 0);
+        QVERIFY(mkpst({QStringLiteral("--synthetic"), QString(settings).replace(QLatin1String("seed=5"), QLatin1String("seed=6")), c})
                     .exitCode == 0);
         QCOMPARE(sha(a), sha(b));
         QVERIFY(sha(a) != sha(c));

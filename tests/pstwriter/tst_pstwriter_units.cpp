@@ -1,5 +1,5 @@
 // The writer's pieces that need no reader: checksums against real archives,
-// the verifier against real archives, code pages and spec parsing.
+// the verifier against real archives, code pages and settings parsing.
 #include "ArchiveVerifier.h"
 #include "Bytes.h"
 #include "Crc.h"
@@ -102,7 +102,7 @@ private slots:
         QCOMPARE(ostrel::pstwriter::encode8bit(text, codepage), bytes);
     }
 
-    void syntheticSpec_data()
+    void syntheticSettings_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
@@ -115,22 +115,22 @@ private slots:
         QTest::newRow("unknown key") << QStringLiteral("colour=blue") << false;
         QTest::newRow("bad encoding") << QStringLiteral("encoding=cyclic") << false;
     }
-    void syntheticSpec()
+    void syntheticSettings()
     {
         QFETCH(QString, text);
         QFETCH(bool, valid);
         QString error;
-        const auto spec = SyntheticSpec::parse(text, &error);
-        QCOMPARE(spec.has_value(), valid);
+        const auto settings = SyntheticSettings::parse(text, &error);
+        QCOMPARE(settings.has_value(), valid);
         QCOMPARE(error.isEmpty(), valid);
         if (text.contains(QLatin1String("50000"))) {
-            QCOMPARE(spec->folders, 300);
-            QCOMPARE(spec->messages, 50000);
-            QCOMPARE(spec->biggest, 20000);
-            QCOMPARE(spec->seed, 7u);
+            QCOMPARE(settings->folders, 300);
+            QCOMPARE(settings->messages, 50000);
+            QCOMPARE(settings->biggest, 20000);
+            QCOMPARE(settings->seed, 7u);
         }
         if (text.contains(QLatin1String("permute")))
-            QCOMPARE(spec->encoding, std::optional<Encoding>(Encoding::Permute));
+            QCOMPARE(settings->encoding, std::optional<Encoding>(Encoding::Permute));
     }
 };
 

@@ -87,9 +87,9 @@ bool parseInt(const QString &value, qint64 min, qint64 max, qint64 &out)
 
 }  // namespace
 
-std::optional<SyntheticSpec> SyntheticSpec::parse(const QString &text, QString *error)
+std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, QString *error)
 {
-    SyntheticSpec spec;
+    SyntheticSettings settings;
     bool biggestSet = false;
     for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
@@ -98,25 +98,25 @@ std::optional<SyntheticSpec> SyntheticSpec::parse(const QString &text, QString *
         qint64 v = 0;
         bool ok = true;
         if (key == QLatin1String("folders"))
-            ok = parseInt(value, 1, 100'000, v) && (spec.folders = int(v), true);
+            ok = parseInt(value, 1, 100'000, v) && (settings.folders = int(v), true);
         else if (key == QLatin1String("messages"))
-            ok = parseInt(value, 0, 10'000'000, v) && (spec.messages = v, true);
+            ok = parseInt(value, 0, 10'000'000, v) && (settings.messages = v, true);
         else if (key == QLatin1String("seed"))
-            ok = parseInt(value, 0, std::numeric_limits<qint64>::max(), v) && (spec.seed = quint64(v), true);
+            ok = parseInt(value, 0, std::numeric_limits<qint64>::max(), v) && (settings.seed = quint64(v), true);
         else if (key == QLatin1String("biggest"))
-            ok = parseInt(value, 0, 10'000'000, v) && (spec.biggest = v, biggestSet = true);
+            ok = parseInt(value, 0, 10'000'000, v) && (settings.biggest = v, biggestSet = true);
         else if (key == QLatin1String("depth"))
-            ok = parseInt(value, 1, 64, v) && (spec.depth = int(v), true);
+            ok = parseInt(value, 1, 64, v) && (settings.depth = int(v), true);
         else if (key == QLatin1String("body"))
-            ok = parseInt(value, 0, 1'000'000, v) && (spec.body = int(v), true);
+            ok = parseInt(value, 0, 1'000'000, v) && (settings.body = int(v), true);
         else if (key == QLatin1String("htmlEvery"))
-            ok = parseInt(value, 0, 1'000'000, v) && (spec.htmlEvery = int(v), true);
+            ok = parseInt(value, 0, 1'000'000, v) && (settings.htmlEvery = int(v), true);
         else if (key == QLatin1String("attachEvery"))
-            ok = parseInt(value, 0, 1'000'000, v) && (spec.attachEvery = int(v), true);
+            ok = parseInt(value, 0, 1'000'000, v) && (settings.attachEvery = int(v), true);
         else if (key == QLatin1String("attachSize"))
-            ok = parseInt(value, 0, 64 * 1024 * 1024, v) && (spec.attachSize = int(v), true);
+            ok = parseInt(value, 0, 64 * 1024 * 1024, v) && (settings.attachSize = int(v), true);
         else if (key == QLatin1String("encoding"))
-            ok = (spec.encoding = encodingFromName(value)).has_value();
+            ok = (settings.encoding = encodingFromName(value)).has_value();
         else {
             if (error)
                 *error = tr("Unknown synthetic setting \"%1\"; known are folders, messages, seed, biggest, depth, "
@@ -130,17 +130,17 @@ std::optional<SyntheticSpec> SyntheticSpec::parse(const QString &text, QString *
             return std::nullopt;
         }
     }
-    if (biggestSet && spec.biggest > spec.messages) {
+    if (biggestSet && settings.biggest > settings.messages) {
         if (error)
-            *error = tr("biggest=%1 is more than messages=%2").arg(spec.biggest).arg(spec.messages);
+            *error = tr("biggest=%1 is more than messages=%2").arg(settings.biggest).arg(settings.messages);
         return std::nullopt;
     }
-    return spec;
+    return settings;
 }
 
-bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error)
+bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error)
 {
-    Random tree(spec.seed);
+    Random tree(settings.seed);
     struct Made {
         FolderId id;
         int depth;
@@ -148,13 +148,13 @@ bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<Me
     QList<Made> folders;
     const std::array<const char *, 6> wellKnown{"Inbox", "Sent Items", "Drafts", "Archive", "Deleted Items",
                                                 "Junk Email"};
-    for (int i = 0; i < spec.folders; ++i) {
+    for (int i = 0; i < settings.folders; ++i) {
         FolderId parent = builder.ipmSubtree();
         int depth = 1;
-        if (i >= int(wellKnown.size()) && spec.depth > 1) {
+        if (i >= int(wellKnown.size()) && settings.depth > 1) {
             // Below an earlier folder that still has room under it, or at the top.
             const Made &p = folders[qsizetype(tree.below(quint64(folders.size())))];
-            if (p.depth < spec.depth && tree.below(3) != 0) {
+            if (p.depth < settings.depth && tree.below(3) != 0) {
                 parent = p.id;
                 depth = p.depth + 1;
             }
@@ -173,14 +173,14 @@ bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<Me
         folders.append({id, depth});
     }
 
-    const QString pool = textPool(spec.seed);
+    const QString pool = textPool(settings.seed);
     const QDateTime start(QDate(2015, 1, 1), QTime(0, 0), Qt::UTC);
     constexpr qint64 span = 10LL * 365 * 24 * 3600;
-    for (qint64 n = 0; n < spec.messages; ++n) {
-        Random r(spec.seed * 0x100000001B3ULL ^ quint64(n));
+    for (qint64 n = 0; n < settings.messages; ++n) {
+        Random r(settings.seed * 0x100000001B3ULL ^ quint64(n));
         qsizetype folder = 0;
-        if (n >= spec.biggest && folders.size() > 1)
-            folder = spec.biggest > 0 ? 1 + qsizetype(r.below(quint64(folders.size() - 1)))
+        if (n >= settings.biggest && folders.size() > 1)
+            folder = settings.biggest > 0 ? 1 + qsizetype(r.below(quint64(folders.size() - 1)))
                                       : qsizetype(r.below(quint64(folders.size())));
 
         Message m;
@@ -202,12 +202,12 @@ bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<Me
             rec.type = k == 0 ? RecipientType::To : RecipientType::Cc;
             m.addRecipient(rec);
         }
-        if (spec.body > 0) {
-            const qsizetype length = qMin<qsizetype>(spec.body / 2 + qsizetype(r.below(quint64(spec.body) + 1)),
+        if (settings.body > 0) {
+            const qsizetype length = qMin<qsizetype>(settings.body / 2 + qsizetype(r.below(quint64(settings.body) + 1)),
                                                      pool.size());
             const qsizetype at = qsizetype(r.below(quint64(pool.size() - length + 1)));
             m.body = pool.mid(at, length);
-            if (spec.htmlEvery > 0 && n % spec.htmlEvery == 0) {
+            if (settings.htmlEvery > 0 && n % settings.htmlEvery == 0) {
                 QString html = *m.body;
                 html.replace(QLatin1String("\r\n\r\n"), QLatin1String("</p>\n<p>"));
                 m.html = (QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><p>") + html
@@ -215,12 +215,12 @@ bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<Me
                              .toUtf8();
             }
         }
-        if (spec.attachEvery > 0 && n % spec.attachEvery == 0) {
+        if (settings.attachEvery > 0 && n % settings.attachEvery == 0) {
             Attachment a;
             a.longFileName = QStringLiteral("data-%1.bin").arg(n + 1);
             a.mimeTag = QStringLiteral("application/octet-stream");
-            const qsizetype size = spec.attachSize / 2 + qsizetype(r.below(quint64(spec.attachSize) + 1));
-            a.data = makeNoise(size, spec.seed ^ quint64(n));
+            const qsizetype size = settings.attachSize / 2 + qsizetype(r.below(quint64(settings.attachSize) + 1));
+            a.data = makeNoise(size, settings.seed ^ quint64(n));
             m.addAttachment(a);
             *m.flags |= kFlagHasAttachments;
         }

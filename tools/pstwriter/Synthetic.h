@@ -14,8 +14,8 @@ namespace ostrel::pstwriter {
 // gets `biggest` of them when that is set), each with a plain body of about
 // `body` characters, an HTML body on every `htmlEvery`-th message and an
 // attachment of about `attachSize` bytes on every `attachEvery`-th. The same
-// spec and seed always give the same bytes.
-struct SyntheticSpec {
+// settings and seed always give the same bytes.
+struct SyntheticSettings {
     int folders = 20;
     qint64 messages = 1000;
     quint64 seed = 1;
@@ -28,9 +28,9 @@ struct SyntheticSpec {
     std::optional<Encoding> encoding;
 
     // "folders=300,messages=50000,seed=7,biggest=20000,..."
-    static std::optional<SyntheticSpec> parse(const QString &text, QString *error);
+    static std::optional<SyntheticSettings> parse(const QString &text, QString *error);
 };
 
-bool buildSynthetic(const SyntheticSpec &spec, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error);
+bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error);
 
 }  // namespace ostrel::pstwriter

@@ -42,14 +42,14 @@ int main(int argc, char **argv)
         QStringLiteral("synthetic"),
         QStringLiteral("Build a synthetic archive: folders=N,messages=M,seed=S,biggest=B,depth=D,body=CHARS,"
                        "htmlEvery=K,attachEvery=K,attachSize=BYTES,encoding=none|permute."),
-        QStringLiteral("spec"));
+        QStringLiteral("settings"));
     const QCommandLineOption encoding(QStringLiteral("encoding"),
                                       QStringLiteral("Store data blocks as they are (none) or permuted (permute)."),
                                       QStringLiteral("none|permute"));
     const QCommandLineOption damage(QStringLiteral("damage"),
                                     QStringLiteral("Spoil the finished archive (repeatable): truncate=OFFSET, "
                                                    "overwrite=TARGET or bytes=OFFSET:HEX."),
-                                    QStringLiteral("spec"));
+                                    QStringLiteral("settings"));
     const QCommandLineOption verify(QStringLiteral("verify"),
                                     QStringLiteral("Read the archive back and check checksums, trees and maps "
                                                    "(before any damage)."));
@@ -67,7 +67,7 @@ int main(int argc, char **argv)
 
     QString error;
     std::optional<Description> desc;
-    std::optional<SyntheticSpec> spec;
+    std::optional<SyntheticSettings> settings;
     ArchiveOptions options;
     if (parser.isSet(description)) {
         desc = Description::fromFile(parser.value(description), &error);
@@ -76,12 +76,12 @@ int main(int argc, char **argv)
         options = desc->options();
     }
     if (parser.isSet(synthetic)) {
-        spec = SyntheticSpec::parse(parser.value(synthetic), &error);
-        if (!spec)
+        settings = SyntheticSettings::parse(parser.value(synthetic), &error);
+        if (!settings)
             return failWith(error, 2);
-        options.seed = spec->seed;
-        if (spec->encoding)
-            options.encoding = *spec->encoding;
+        options.seed = settings->seed;
+        if (settings->encoding)
+            options.encoding = *settings->encoding;
     }
     if (parser.isSet(encoding)) {
         const auto e = encodingFromName(parser.value(encoding));
@@ -108,8 +108,8 @@ int main(int argc, char **argv)
     bool ok = true;
     if (desc)
         ok = desc->build(builder, &messages, &error);
-    else if (spec)
-        ok = buildSynthetic(*spec, builder, &messages, &error);
+    else if (settings)
+        ok = buildSynthetic(*settings, builder, &messages, &error);
     if (!ok)
         return failWith(error);  // the builder removes the half-written file
     if (!builder.finish())
