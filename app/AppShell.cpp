@@ -2,6 +2,7 @@
 
 #include "Endpoints.h"
 #include "MainWindow.h"
+#include "UpdateController.h"
 #include "icons/SymbolIcons.h"
 #include "platform/Platform.h"
 #include "viewmodel/ostrelViewModel.h"
@@ -84,6 +85,8 @@ MainWindow *AppShell::newWindow()
     auto *window = new MainWindow(*this, m_platform, m_settings);
     m_windows.append(window);
     connect(window, &QObject::destroyed, this, [this] { m_windows.removeAll(nullptr); });
+    if (m_updates)
+        connect(window, &MainWindow::firstShown, m_updates, [updates = m_updates] { updates->checkForUpdatesIfDue(); });
     return window;
 }
 
@@ -137,6 +140,18 @@ void AppShell::buildMenus(MainWindow &window, QMenuBar &bar)
     about->setMenuRole(QAction::AboutRole);
     about->setObjectName(QStringLiteral("about"));
     connect(about, &QAction::triggered, this, &AppShell::showAboutPanel);
+
+    if (m_updates && m_updates->isUpdateCheckingAvailable()) {
+        QAction *check = help->addAction(tr("Check for Updates\u2026"));
+        check->setObjectName(QStringLiteral("checkForUpdates"));
+        check->setMenuRole(QAction::ApplicationSpecificRole);
+        check->setEnabled(!m_updates->isChecking());
+        connect(m_updates, &UpdateController::isCheckingChanged, check, [check](bool checking) { check->setEnabled(!checking); });
+        connect(check, &QAction::triggered, m_updates, [updates = m_updates] {
+            if (updates->isUpdateCheckingAvailable())
+                updates->checkForUpdates(true);
+        });
+    }
 }
 
 void AppShell::fillRecentMenu(MainWindow &window, QMenu &menu)

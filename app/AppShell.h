@@ -15,6 +15,7 @@ namespace ostrel {
 
 class MainWindow;
 class Platform;
+class UpdateController;
 
 // The application around its windows: one per archive window, menus, the
 // about panel, the acknowledgements window and the support prompt at quit.
@@ -25,6 +26,11 @@ public:
     AppShell(Platform &platform, QSettings *settings = nullptr, QString resourceRoot = QStringLiteral(":/"),
              QObject *parent = nullptr);
     ~AppShell() override;
+
+    // The application's one update controller; set before the first window.
+    // Without one there is no update menu item and no start-up check.
+    void setUpdateController(UpdateController *controller) { m_updates = controller; }
+    UpdateController *updateController() const { return m_updates; }
 
     MainWindow *newWindow();
     QList<MainWindow *> windows() const;
@@ -57,6 +63,7 @@ private:
     QString m_resourceRoot;
     QList<QPointer<MainWindow>> m_windows;
     QPointer<QWidget> m_acknowledgements;
+    UpdateController *m_updates = nullptr;
     bool m_quitting = false;
 };
 

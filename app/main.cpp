@@ -1,5 +1,6 @@
 #include "AppShell.h"
 #include "MainWindow.h"
+#include "UpdateController.h"
 #include "icons/SymbolIcons.h"
 #include "platform/QtPlatform.h"
 #include "viewmodel/ostrelViewModel.h"
@@ -10,6 +11,8 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QNetworkAccessManager>
+#include <QSettings>
 #include <QTranslator>
 
 using namespace ostrel;
@@ -42,7 +45,11 @@ int main(int argc, char **argv)
     parser.process(app);
 
     QtPlatform platform;
+    QNetworkAccessManager session;
+    QSettings settings;
+    UpdateController updates(platform, &session, &settings, UpdateControllerSetup::forRunningApplication());
     AppShell shell(platform);
+    shell.setUpdateController(&updates);
     QObject::connect(&shell, &AppShell::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
 
     QStringList files = parser.positionalArguments();

@@ -56,11 +56,11 @@ int QtPlatform::runAlert(const AlertRequest &request)
         buttons.append(box.addButton(title, QMessageBox::AcceptRole));
     if (!buttons.isEmpty()) {
         box.setDefaultButton(qobject_cast<QPushButton *>(buttons.constFirst()));
-        box.setEscapeButton(buttons.constLast());
+        box.setEscapeButton(buttons.at(request.cancelIndex()));
     }
     box.exec();
     const qsizetype index = buttons.indexOf(box.clickedButton());
-    return index < 0 ? static_cast<int>(buttons.size()) - 1 : static_cast<int>(index);
+    return index < 0 ? request.cancelIndex() : static_cast<int>(index);
 }
 
 void QtPlatform::openUrl(const QUrl &url)

@@ -2,8 +2,10 @@
 // acknowledgements, the support prompt and the German translation.
 #include "AppShell.h"
 #include "FakePlatform.h"
+#include "LoopbackHttpsServer.h"
 #include "MainWindow.h"
 #include "TestSupport.h"
+#include "UpdateController.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/WebView.h"
 
@@ -13,6 +15,7 @@
 #include <QFontDatabase>
 #include <QMenu>
 #include <QMenuBar>
+#include <QNetworkAccessManager>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -203,6 +206,56 @@ private slots:
         QTRY_COMPARE(m_shell->windows().size(), 1);
     }
 
+    void updateMenuItem_data()
+    {
+        QTest::addColumn<bool>("available");
+        QTest::newRow("available") << true;
+        QTest::newRow("inside a package store") << false;
+    }
+    void updateMenuItem()
+    {
+        QFETCH(bool, available);
+        test::LoopbackHttpsServer::trustInThisProcess();
+        test::LoopbackHttpsServer server;
+        // A server that keeps the check running until it times out.
+        server.answer(QStringLiteral("/updates/latest.json"), {200, {}, {}, true});
+        QNetworkAccessManager session;
+        UpdateControllerSetup setup;
+        setup.manifestURL = server.url(QStringLiteral("/updates/latest.json"));
+        setup.checkingAvailable = available;
+        setup.transferTimeout = std::chrono::milliseconds(1500);
+        UpdateController updates(*m_platform, &session, m_settings.get(), setup);
+        m_shell->setUpdateController(&updates);
+
+        MainWindow *window = m_shell->newWindow();
+        QAction *check = action(*window, "checkForUpdates");
+        window->show();  // the start-up check runs when the window is first shown
+        if (!available) {
+            QVERIFY(!check);
+            QVERIFY(!updates.isChecking());
+            QTest::qWait(100);
+            QVERIFY(server.requests().isEmpty());
+            delete window;
+            return;
+        }
+        QVERIFY(check);
+        QCOMPARE(check->text(), QStringLiteral("Check for Updates\u2026"));
+        QTRY_COMPARE(server.requests().size(), 1);
+        QVERIFY(updates.isChecking());
+        QVERIFY(!check->isEnabled());
+        check->trigger();  // disabled: nothing happens
+        QTRY_VERIFY_WITH_TIMEOUT(!updates.isChecking(), 10000);
+        QVERIFY(check->isEnabled());
+        QVERIFY(m_platform->alerts.isEmpty());  // the automatic check failed silently
+        check->trigger();
+        QVERIFY(updates.isChecking());
+        QTRY_VERIFY_WITH_TIMEOUT(!updates.isChecking(), 10000);
+        QCOMPARE(server.requests().size(), 2);
+        QCOMPARE(m_platform->alerts.size(), 1);
+        QCOMPARE(m_platform->alerts.first().title, QStringLiteral("Unable to check for updates"));
+        delete window;
+    }
+
     void germanTranslation()
     {
         QTranslator german;
@@ -215,6 +268,8 @@ private slots:
         QCOMPARE(menus, QStringList({"&Datei", "&Hilfe"}));
         QCOMPARE(QCoreApplication::translate("ostrel", "PST file not found."), QStringLiteral("PST-Datei nicht gefunden."));
         QCOMPARE(ostrel::describeError(PSTError::parsingFailed("x")), QStringLiteral("Lesefehler: x"));
+        QCOMPARE(QCoreApplication::translate("ostrel::UpdateController", "Unable to check for updates"),
+                 QStringLiteral("Suche nach Updates nicht möglich"));
         QCoreApplication::removeTranslator(&german);
     }
 };

@@ -19,7 +19,7 @@ int FakePlatform::runAlert(const AlertRequest &request)
     alerts.append(request);
     if (!alertAnswers.isEmpty())
         return alertAnswers.dequeue();
-    return static_cast<int>(request.buttons.size()) - 1;
+    return request.cancelIndex();
 }
 
 void FakePlatform::openUrl(const QUrl &url)

@@ -9,7 +9,7 @@
 namespace ostrel::test {
 
 // Records every request and answers from scripted queues; an empty queue
-// answers "cancelled" (panels) or the last button (alerts).
+// answers "cancelled" (panels) or the cancel button (alerts).
 class FakePlatform final : public Platform {
 public:
     QQueue<std::optional<QString>> openAnswers;
