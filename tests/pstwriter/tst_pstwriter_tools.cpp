@@ -17,6 +17,8 @@
 #include <QTest>
 
 using ostrel::test::DumpedFolder;
+using ostrel::test::DumpedAttachment;
+using ostrel::test::DumpedMessage;
 
 namespace {
 
@@ -247,6 +249,28 @@ private slots:
         };
         count(ipm);
         QCOMPARE(folders, 12);
+
+        // Every fifth HTML body shows its own logo by content id.
+        qsizetype html = 0;
+        qsizetype inlined = 0;
+        std::function<void(const DumpedFolder &)> images = [&](const DumpedFolder &f) {
+            for (const DumpedMessage &m : f.messages) {
+                if (!m.htmlBody)
+                    continue;
+                ++html;
+                for (const DumpedAttachment &att : m.attachments) {
+                    if (att.contentId && m.htmlBody->contains("cid:" + att.contentId->toUtf8())) {
+                        QVERIFY(att.data.startsWith("\x89PNG"));
+                        ++inlined;
+                    }
+                }
+            }
+            for (const DumpedFolder &sub : f.folders)
+                images(sub);
+        };
+        images(ipm);
+        QCOMPARE(html, 150);
+        QCOMPARE(inlined, 30);
 
         if (m_readpst.isEmpty())
             QSKIP("readpst (pst-utils) is not installed");

@@ -115,12 +115,14 @@ std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, Q
             ok = parseInt(value, 0, 1'000'000, v) && (settings.attachEvery = int(v), true);
         else if (key == QLatin1String("attachSize"))
             ok = parseInt(value, 0, 64 * 1024 * 1024, v) && (settings.attachSize = int(v), true);
+        else if (key == QLatin1String("inlineEvery"))
+            ok = parseInt(value, 0, 1'000'000, v) && (settings.inlineEvery = int(v), true);
         else if (key == QLatin1String("encoding"))
             ok = (settings.encoding = encodingFromName(value)).has_value();
         else {
             if (error)
                 *error = tr("Unknown synthetic setting \"%1\"; known are folders, messages, seed, biggest, depth, "
-                            "body, htmlEvery, attachEvery, attachSize, encoding")
+                            "body, htmlEvery, attachEvery, attachSize, inlineEvery, encoding")
                              .arg(key);
             return std::nullopt;
         }
@@ -210,9 +212,23 @@ bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, 
             if (settings.htmlEvery > 0 && n % settings.htmlEvery == 0) {
                 QString html = *m.body;
                 html.replace(QLatin1String("\r\n\r\n"), QLatin1String("</p>\n<p>"));
-                m.html = (QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body><p>") + html
-                          + QStringLiteral("</p></body></html>"))
+                // Counted among the HTML messages, so that inlineEvery=1 means every one.
+                const bool withImage = settings.inlineEvery > 0 && (n / settings.htmlEvery) % settings.inlineEvery == 0;
+                const QString cid = QStringLiteral("logo-%1@example.com").arg(n + 1);
+                const QString image = withImage ? QStringLiteral("<p><img src=\"cid:%1\" alt=\"logo\"></p>").arg(cid) : QString();
+                m.html = (QStringLiteral("<html><head><meta charset=\"utf-8\"></head><body>") + image + QStringLiteral("<p>")
+                          + html + QStringLiteral("</p></body></html>"))
                              .toUtf8();
+                if (withImage) {
+                    Attachment logo;
+                    logo.longFileName = QStringLiteral("logo.png");
+                    logo.mimeTag = QStringLiteral("image/png");
+                    logo.contentId = cid;
+                    logo.hidden = true;
+                    const quint32 colour = quint32(r.below(0x1000000));
+                    logo.data = makePng(96, 32, colour, colour ^ 0xFFFFFF);
+                    m.addAttachment(logo);
+                }
             }
         }
         if (settings.attachEvery > 0 && n % settings.attachEvery == 0) {

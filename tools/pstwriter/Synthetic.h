@@ -13,7 +13,8 @@ namespace ostrel::pstwriter {
 // the IPM subtree, `messages` messages spread over them (the first folder
 // gets `biggest` of them when that is set), each with a plain body of about
 // `body` characters, an HTML body on every `htmlEvery`-th message and an
-// attachment of about `attachSize` bytes on every `attachEvery`-th. The same
+// attachment of about `attachSize` bytes on every `attachEvery`-th; every
+// `inlineEvery`-th HTML body shows a small PNG by content id. The same
 // settings and seed always give the same bytes.
 struct SyntheticSettings {
     int folders = 20;
@@ -25,6 +26,7 @@ struct SyntheticSettings {
     int htmlEvery = 2;
     int attachEvery = 4;
     int attachSize = 48 * 1024;
+    int inlineEvery = 5;
     std::optional<Encoding> encoding;
 
     // "folders=300,messages=50000,seed=7,biggest=20000,..."

@@ -41,7 +41,7 @@ int main(int argc, char **argv)
     const QCommandLineOption synthetic(
         QStringLiteral("synthetic"),
         QStringLiteral("Build a synthetic archive: folders=N,messages=M,seed=S,biggest=B,depth=D,body=CHARS,"
-                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,encoding=none|permute."),
+                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,inlineEvery=K,encoding=none|permute."),
         QStringLiteral("settings"));
     const QCommandLineOption encoding(QStringLiteral("encoding"),
                                       QStringLiteral("Store data blocks as they are (none) or permuted (permute)."),
