@@ -1,0 +1,197 @@
+#include "Harness.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace ostrel::bench {
+
+std::optional<Summary> summarize(QList<double> values)
+{
+    if (values.isEmpty())
+        return std::nullopt;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    Summary s;
+    s.runs = int(n);
+    s.min = values.front();
+    s.max = values.back();
+    s.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+    return s;
+}
+
+namespace {
+
+// Owns the file actions of one spawn.
+class SpawnActions {
+public:
+    SpawnActions() { posix_spawn_file_actions_init(&m_actions); }
+    ~SpawnActions() { posix_spawn_file_actions_destroy(&m_actions); }
+    SpawnActions(const SpawnActions &) = delete;
+    SpawnActions &operator=(const SpawnActions &) = delete;
+    posix_spawn_file_actions_t *get() { return &m_actions; }
+
+private:
+    posix_spawn_file_actions_t m_actions;
+};
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    int get() const { return m_fd; }
+    void reset()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd;
+};
+
+}  // namespace
+
+std::optional<ChildRun> runChild(const QStringList &argv, bool captureOut, QString *error, const QString &workDir)
+{
+    if (argv.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no program given");
+        return std::nullopt;
+    }
+    QTemporaryFile errFile;
+    if (!errFile.open()) {
+        if (error)
+            *error = QStringLiteral("cannot make a file for the child's standard error: %1").arg(errFile.errorString());
+        return std::nullopt;
+    }
+
+    int pipeFds[2] = {-1, -1};
+    if (captureOut && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return std::nullopt;
+    }
+    Fd readEnd(pipeFds[0]);
+    Fd writeEnd(pipeFds[1]);
+
+    SpawnActions actions;
+    if (captureOut)
+        posix_spawn_file_actions_adddup2(actions.get(), writeEnd.get(), STDOUT_FILENO);
+    else
+        posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const QByteArray errPath = QFile::encodeName(errFile.fileName());
+    posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, errPath.constData(), O_WRONLY | O_TRUNC, 0);
+    posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const QByteArray dir = QFile::encodeName(workDir);
+    if (!workDir.isEmpty())
+        posix_spawn_file_actions_addchdir_np(actions.get(), dir.constData());
+
+    QList<QByteArray> args;
+    for (const QString &a : argv)
+        args.append(QFile::encodeName(a));
+    std::vector<char *> cargv;
+    for (QByteArray &a : args)
+        cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, cargv[0], actions.get(), nullptr, cargv.data(), environ);
+    if (spawned != 0) {
+        if (error)
+            *error = QStringLiteral("cannot start %1: %2").arg(argv.first(), QString::fromLocal8Bit(std::strerror(spawned)));
+        return std::nullopt;
+    }
+    writeEnd.reset();
+
+    ChildRun run;
+    if (captureOut) {
+        char buffer[65536];
+        for (;;) {
+            const ssize_t got = ::read(readEnd.get(), buffer, sizeof buffer);
+            if (got > 0)
+                run.out.append(buffer, got);
+            else if (got == 0 || errno != EINTR)
+                break;
+        }
+    }
+    int status = 0;
+    rusage usage{};
+    while (::wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) {
+            if (error)
+                *error = QString::fromLocal8Bit(std::strerror(errno));
+            return std::nullopt;
+        }
+    }
+    run.wallMs = double(clock.nsecsElapsed()) / 1e6;
+    run.peakRssKiB = usage.ru_maxrss;
+    if (WIFEXITED(status))
+        run.exitCode = WEXITSTATUS(status);
+    else if (WIFSIGNALED(status))
+        run.signal = WTERMSIG(status);
+
+    errFile.seek(0);
+    const QByteArray err = errFile.readAll();
+    run.errTail = err.right(4096);
+    return run;
+}
+
+std::optional<Profile> parseCallgrindAnnotate(const QByteArray &text, int count)
+{
+    // "1,234,567 (98.76%)  file:function [object]"
+    static const QRegularExpression line(QStringLiteral("^\\s*([0-9,]+)\\s+\\(\\s*([0-9.]+)%\\)\\s+(.*\\S)\\s*$"));
+    Profile profile;
+    bool haveTotal = false;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QRegularExpressionMatch m = line.match(QString::fromUtf8(raw));
+        if (!m.hasMatch())
+            continue;
+        bool ok = false;
+        const qint64 cost = m.captured(1).remove(QLatin1Char(',')).toLongLong(&ok);
+        if (!ok)
+            continue;
+        const QString what = m.captured(3);
+        if (what.startsWith(QLatin1String("PROGRAM TOTALS"))) {
+            profile.total = cost;
+            haveTotal = true;
+            continue;
+        }
+        if (!haveTotal || profile.top.size() >= count)
+            continue;
+        profile.top.append({cost, m.captured(2).toDouble(), what});
+    }
+    if (!haveTotal)
+        return std::nullopt;
+    return profile;
+}
+
+QString archiveKey(const QString &settings, const QByteArray &writerBytes)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(settings.toUtf8());
+    hash.addData(QByteArrayView("\0", 1));
+    hash.addData(writerBytes);
+    return QString::fromLatin1(hash.result().toHex().left(16));
+}
+
+}  // namespace ostrel::bench
