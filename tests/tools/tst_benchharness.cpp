@@ -72,6 +72,37 @@ private slots:
         QVERIFY2(run->peakRssKiB >= 64 * 1024, qPrintable(QString::number(run->peakRssKiB)));
     }
 
+    void measuredChildIsNotLiftedBySpawner()
+    {
+        // This process holds 256 MiB; a spawned `true` inherits that figure,
+        // the measured one reports its own few MiB.
+        QByteArray ballast(256 * 1024 * 1024, 'x');
+        for (qsizetype i = 0; i < ballast.size(); i += 4096)
+            ballast[i] = char(i);
+        QString error;
+        const auto plain = runChild({QStringLiteral("true")}, false, &error);
+        QVERIFY2(plain, qPrintable(error));
+        QVERIFY2(plain->peakRssKiB >= 256 * 1024, qPrintable(QString::number(plain->peakRssKiB)));
+
+        const auto measured = runMeasuredChild({QStringLiteral("true")}, &error);
+        QVERIFY2(measured, qPrintable(error));
+        QCOMPARE(measured->exitCode, 0);
+        QVERIFY2(measured->peakRssKiB > 0 && measured->peakRssKiB < 32 * 1024,
+                 qPrintable(QString::number(measured->peakRssKiB)));
+
+        const auto big = runMeasuredChild(
+            {QStringLiteral("dd"), QStringLiteral("if=/dev/zero"), QStringLiteral("of=/dev/null"), QStringLiteral("bs=64M"),
+             QStringLiteral("count=1"), QStringLiteral("status=none")},
+            &error);
+        QVERIFY2(big, qPrintable(error));
+        QVERIFY2(big->peakRssKiB >= 64 * 1024 && big->peakRssKiB < 128 * 1024, qPrintable(QString::number(big->peakRssKiB)));
+
+        const auto failed = runMeasuredChild({QStringLiteral("sh"), QStringLiteral("-c"), QStringLiteral("exit 4")}, &error);
+        QVERIFY(failed);
+        QCOMPARE(failed->exitCode, 4);
+        QVERIFY(ballast.size() > 0);
+    }
+
     void childInFolder()
     {
         QTemporaryDir dir;

@@ -376,7 +376,7 @@ int runBench(const BenchOptions &options)
                 }
                 QTemporaryDir scratch;
                 const QStringList argv = QStringList{program} + alt.arguments(*archive, scratch.path());
-                const auto child = runChild(argv, false, &error);
+                const auto child = runMeasuredChild(argv, &error);
                 if (!child)
                     return failWith(error);
                 if (child->exitCode != 0)

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
@@ -153,6 +154,39 @@ std::optional<ChildRun> runChild(const QStringList &argv, bool captureOut, QStri
     errFile.seek(0);
     const QByteArray err = errFile.readAll();
     run.errTail = err.right(4096);
+    return run;
+}
+
+std::optional<ChildRun> runMeasuredChild(const QStringList &argv, QString *error, const QString &workDir)
+{
+    static const QString gnuTime = QStringLiteral("/usr/bin/time");
+    if (!QFileInfo(gnuTime).isExecutable()) {
+        if (error)
+            *error = QStringLiteral("GNU time (%1) is not installed").arg(gnuTime);
+        return std::nullopt;
+    }
+    QTemporaryFile report;
+    if (!report.open()) {
+        if (error)
+            *error = QStringLiteral("cannot make a file for GNU time's report: %1").arg(report.errorString());
+        return std::nullopt;
+    }
+    auto run = runChild(QStringList{gnuTime, QStringLiteral("-f"), QStringLiteral("%M"), QStringLiteral("-o"),
+                                    report.fileName()}
+                            + argv,
+                        false, error, workDir);
+    if (!run)
+        return std::nullopt;
+    // The figure is the last line; a failed command has a status line before it.
+    report.seek(0);
+    const QList<QByteArray> lines = report.readAll().trimmed().split('\n');
+    bool ok = false;
+    run->peakRssKiB = lines.last().trimmed().toLongLong(&ok);
+    if (!ok && run->exitCode == 0) {
+        if (error)
+            *error = QStringLiteral("GNU time reported no peak memory for %1").arg(argv.value(0));
+        return std::nullopt;
+    }
     return run;
 }
 

@@ -31,9 +31,16 @@ struct ChildRun {
 
 // Spawns argv[0] (found on PATH) with the rest as arguments, in workDir when
 // that is given. Output not captured goes to /dev/null. Returns nothing, and
-// says why, when the program cannot be started.
+// says why, when the program cannot be started. The peak resident set is
+// never below this process's own: exec carries the spawner's high-water
+// mark over to the child.
 std::optional<ChildRun> runChild(const QStringList &argv, bool captureOut, QString *error,
                                  const QString &workDir = {});
+
+// Like runChild without captured output, but with the program's own peak
+// resident set: it runs under GNU time, a process small enough not to
+// lift the figure.
+std::optional<ChildRun> runMeasuredChild(const QStringList &argv, QString *error, const QString &workDir = {});
 
 // One line of callgrind_annotate's per-function table.
 struct ProfileLine {
