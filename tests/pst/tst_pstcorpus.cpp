@@ -141,6 +141,15 @@ private slots:
         }
         if (loaded == entry.messages)
             QCOMPARE(withText, entry.text);
+
+        // The inspector pages through everything and counts what the manifest counts.
+        QProcess inspect;
+        inspect.start(QStringLiteral(OSTREL_INSPECT_PATH), {QStringLiteral("--all"), test::corpusFile(file)});
+        QVERIFY(inspect.waitForFinished(60000));
+        const QByteArray totals = inspect.readAllStandardOutput();
+        QVERIFY2(inspect.exitCode() == 0, inspect.readAllStandardError().constData());
+        QVERIFY2(totals.startsWith(QStringLiteral("folders=%1 messages=%2 ").arg(entry.folders).arg(entry.messages).toUtf8()),
+                 totals.constData());
     }
 
     void inputsThatAreNoArchive_data()

@@ -102,6 +102,55 @@ void printMessage(QTextStream &out, const MailMessage &m, qint64 index)
     }
 }
 
+struct Totals {
+    qint64 folders = 0;
+    qint64 messages = 0;
+    qint64 attachments = 0;
+    qint64 attachmentBytes = 0;
+};
+
+// Pages through every folder the way the window would, to show that a whole
+// archive reads without a failure.
+bool readFolders(PSTActor &actor, const QList<MailFolder> &folders, const QString &parent, Totals &totals,
+                 QTextStream &err)
+{
+    constexpr qint64 page = 100;
+    for (const MailFolder &folder : folders) {
+        const QString path = parent.isEmpty() ? folder.name : parent + QLatin1Char('/') + folder.name;
+        ++totals.folders;
+        for (qint64 offset = 0; offset < folder.messageCount; offset += page) {
+            const auto messages = actor.loadMessages(folder, offset, page).result();
+            if (!messages) {
+                err << path << " at " << offset << ": " << messages.error().errorDescription() << '\n';
+                return false;
+            }
+            if (messages->isEmpty()) {
+                err << path << " at " << offset << ": no messages, though the folder counts " << folder.messageCount
+                    << '\n';
+                return false;
+            }
+            totals.messages += messages->size();
+            for (const MailMessage &m : *messages) {
+                totals.attachments += m.attachments.size();
+                for (const Attachment &a : m.attachments)
+                    totals.attachmentBytes += a.size;
+            }
+        }
+        if (!readFolders(actor, folder.children, path, totals, err))
+            return false;
+    }
+    return true;
+}
+
+int readEverything(PSTActor &actor, const QList<MailFolder> &folders, QTextStream &out, QTextStream &err)
+{
+    Totals totals;
+    const bool ok = readFolders(actor, folders, QString(), totals, err);
+    out << "folders=" << totals.folders << " messages=" << totals.messages << " attachments=" << totals.attachments
+        << " attachmentBytes=" << totals.attachmentBytes << '\n';
+    return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -120,7 +169,10 @@ int main(int argc, char **argv)
     const QCommandLineOption limitOption(QStringLiteral("limit"), QStringLiteral("Number of messages."),
                                          QStringLiteral("N"), QStringLiteral("100"));
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print JSON."));
-    parser.addOptions({folderOption, offsetOption, limitOption, jsonOption});
+    const QCommandLineOption allOption(
+        QStringLiteral("all"),
+        QStringLiteral("Read every message of every folder in pages of 100; print the counts and the first failure."));
+    parser.addOptions({folderOption, offsetOption, limitOption, jsonOption, allOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -138,6 +190,9 @@ int main(int argc, char **argv)
         return 1;
     }
     const QList<MailFolder> &folders = opened.value();
+
+    if (parser.isSet(allOption))
+        return readEverything(actor, folders, out, err);
 
     if (!parser.isSet(folderOption)) {
         if (parser.isSet(jsonOption))
