@@ -5,7 +5,10 @@
 #include "views/ContentView.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 
 namespace ostrel {
 
@@ -16,7 +19,11 @@ MainWindow::MainWindow(AppShell &shell, Platform &platform, QSettings *settings,
     setWindowTitle(QStringLiteral("ostrel"));
     setCentralWidget(m_content);
     setMinimumSize(900, 600);
-    resize(1200, 750);
+    // Centred on the screen it opens on; window managers that place windows
+    // themselves may still move it.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    setGeometry(screen ? QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(1200, 750), screen->availableGeometry())
+                       : QRect(0, 0, 1200, 750));
     m_shell.buildMenus(*this, *menuBar());
     connect(&viewModel(), &ostrelViewModel::currentFileNameChanged, this, [this] {
         const auto name = viewModel().currentFileName();

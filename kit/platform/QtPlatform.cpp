@@ -52,8 +52,10 @@ int QtPlatform::runAlert(const AlertRequest &request)
         box.setIcon(request.style == AlertStyle::warning ? QMessageBox::Warning
                                                          : QMessageBox::Information);
     QList<QAbstractButton *> buttons;
-    for (const QString &title : request.buttons)
-        buttons.append(box.addButton(title, QMessageBox::AcceptRole));
+    // Button titles are the system's own texts; "&" in them is a character,
+    // not a mnemonic marker ("Donate & Quit").
+    for (QString title : request.buttons)
+        buttons.append(box.addButton(title.replace(QLatin1Char('&'), QLatin1String("&&")), QMessageBox::AcceptRole));
     if (!buttons.isEmpty()) {
         box.setDefaultButton(qobject_cast<QPushButton *>(buttons.constFirst()));
         box.setEscapeButton(buttons.at(request.cancelIndex()));

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QNetworkAccessManager>
+#include <QScreen>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -81,6 +82,21 @@ private slots:
         QTRY_VERIFY(!second->viewModel().isLoading());
         QCOMPARE(first->viewModel().currentFileName(), std::nullopt);
         QCOMPARE(m_platform->openRequests.size(), 1);
+    }
+
+    void windowsOpenCentred()
+    {
+        MainWindow *window = m_shell->newWindow();
+        QCOMPARE(window->size(), QSize(1200, 750));
+        QCOMPARE(window->minimumSize(), QSize(900, 600));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(qAbs(window->geometry().center().x() - screen.center().x()) <= 1
+                     && qAbs(window->geometry().center().y() - screen.center().y()) <= 1,
+                 qPrintable(QStringLiteral("window centre %1,%2, screen centre %3,%4")
+                                .arg(window->geometry().center().x())
+                                .arg(window->geometry().center().y())
+                                .arg(screen.center().x())
+                                .arg(screen.center().y())));
     }
 
     void openRecent()
