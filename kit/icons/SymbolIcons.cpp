@@ -114,9 +114,10 @@ void renderSvg(QPainter &painter, const QRectF &rect, const QByteArray &document
             layerPainter.setRenderHint(QPainter::Antialiasing);
             renderer.render(&layerPainter, deviceRect.translated(-aligned.topLeft()));
             layerPainter.end();
-            // Back in device pixels, so the layer lands without resampling.
-            const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-            painter.setWorldTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+            // Back in device pixels, so the layer lands without resampling. Only the
+            // world part may be replaced: the rest of the device transform (a widget's
+            // offset in its window, a viewport, the pixel ratio) still applies after it.
+            painter.setWorldTransform(toDevice.inverted() * painter.worldTransform());
             painter.setOpacity(painter.opacity() * opacity);
             painter.drawImage(aligned.topLeft(), layer);
         }

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QSet>
 #include <QTest>
+#include <QWidget>
 
 using namespace ostrel;
 
@@ -36,6 +37,33 @@ int maximumAlpha(const QImage &image)
             maximum = qMax(maximum, qAlpha(image.pixel(x, y)));
     return maximum;
 }
+
+// Bounds of every pixel that is not the background.
+QRect inkBounds(const QImage &image, QRgb background)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+// Paints one translucent symbol at a fixed place in its own coordinates.
+class SymbolWidget final : public QWidget {
+public:
+    using QWidget::QWidget;
+    static constexpr QRect symbolRect{10, 10, 24, 24};
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QColor tint(0, 0, 0);
+        tint.setAlphaF(0.5f);
+        paintSymbol(painter, symbolRect, QStringLiteral("tray"), tint);
+    }
+};
 
 }  // namespace
 
@@ -121,6 +149,62 @@ private slots:
         half.setAlphaF(0.5f);
         QVERIFY(qAbs(maximumAlpha(imageOf("tray", half)) - 128) <= 2);
         QCOMPARE(maximumAlpha(imageOf("tray", Qt::black)), 255);
+    }
+
+    // A translucent symbol is blended through a layer in device pixels; it must
+    // still land where it was asked for under every transform but the world's.
+    void translucentSymbolLandsInPlace_data()
+    {
+        QTest::addColumn<QPoint>("viewportOffset");
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QPoint>("worldOffset");
+        QTest::newRow("plain") << QPoint(0, 0) << 1.0 << QPoint(0, 0);
+        QTest::newRow("viewport") << QPoint(20, 30) << 1.0 << QPoint(0, 0);
+        QTest::newRow("viewport and world") << QPoint(20, 30) << 1.0 << QPoint(5, 7);
+        QTest::newRow("ratio 2 and viewport") << QPoint(20, 30) << 2.0 << QPoint(0, 0);
+    }
+
+    void translucentSymbolLandsInPlace()
+    {
+        QFETCH(QPoint, viewportOffset);
+        QFETCH(qreal, ratio);
+        QFETCH(QPoint, worldOffset);
+        QImage image(QSize(100, 100) * ratio, QImage::Format_ARGB32);
+        image.setDevicePixelRatio(ratio);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.setViewport(QRect(viewportOffset, QSize(100, 100)));
+            painter.setWindow(0, 0, 100, 100);
+            painter.translate(worldOffset);
+            QColor tint(0, 0, 0);
+            tint.setAlphaF(0.5f);
+            paintSymbol(painter, QRectF(10, 10, 24, 24), QStringLiteral("tray"), tint);
+        }
+        const QRect expected = QRect(QPoint(10, 10) + viewportOffset + worldOffset, QSize(24, 24));
+        const QRect ink = inkBounds(image, qRgb(255, 255, 255));
+        const QRect expectedPixels(expected.topLeft() * ratio, expected.size() * ratio);
+        QVERIFY2(!ink.isEmpty(), "nothing was drawn");
+        QVERIFY2(expectedPixels.contains(ink), qPrintable(QStringLiteral("ink at %1,%2 %3x%4")
+                                                               .arg(ink.x()).arg(ink.y())
+                                                               .arg(ink.width()).arg(ink.height())));
+    }
+
+    // In a window a child widget paints through its offset in the window.
+    void translucentSymbolLandsInPlaceInAChildWidget()
+    {
+        QWidget window;
+        window.resize(120, 100);
+        window.setAutoFillBackground(true);
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, Qt::white);
+        window.setPalette(palette);
+        auto *child = new SymbolWidget(&window);
+        child->setGeometry(40, 30, 60, 60);
+        const QImage image = window.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+        const QRect ink = inkBounds(image, qRgb(255, 255, 255));
+        QVERIFY2(!ink.isEmpty(), "nothing was drawn");
+        QVERIFY(SymbolWidget::symbolRect.translated(40, 30).contains(ink));
     }
 
     void pixmapHonoursDevicePixelRatio()
