@@ -61,6 +61,10 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
       m_chipScroller(new QScrollArea)
 {
     setMinimumWidth(400);
+    // The reading column is paper like the list beside it: HTML bodies come
+    // through the web view's transparent page and expect a light ground.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_stack);
@@ -133,6 +137,7 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     m_chipScroller->setFrameShape(QFrame::NoFrame);
     m_chipScroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_chipScroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chipScroller->viewport()->setAutoFillBackground(false);
     stripLayout->addWidget(m_chipScroller);
     m_strip->setObjectName(QStringLiteral("attachmentStrip"));
     m_strip->setAttribute(Qt::WA_StyledBackground);
