@@ -84,6 +84,33 @@ private slots:
         QCOMPARE(m_platform->openRequests.size(), 1);
     }
 
+    // Ctrl+O reaches the active main window only; with another kind of window
+    // active (the acknowledgements) it opens nothing.
+    void openShortcutFollowsTheActiveWindow()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        MainWindow *first = m_shell->newWindow();
+        MainWindow *second = m_shell->newWindow();
+        first->show();
+        second->show();
+        QWidget *acknowledgements = m_shell->showAcknowledgements();
+
+        second->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(second));
+        m_platform->openAnswers.enqueue(test::corpusFile("pstsdk_sample1.pst"));
+        QTest::keySequence(second, QKeySequence::Open);
+        QCOMPARE(m_platform->openRequests.size(), 1);
+        QTRY_COMPARE(second->viewModel().currentFileName(), std::optional<QString>("pstsdk_sample1.pst"));
+        QTRY_VERIFY(!second->viewModel().isLoading());
+        QCOMPARE(first->viewModel().currentFileName(), std::nullopt);
+
+        acknowledgements->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(acknowledgements));
+        QTest::keySequence(acknowledgements, QKeySequence::Open);
+        QCOMPARE(m_platform->openRequests.size(), 1);
+        acknowledgements->close();
+    }
+
     void windowsOpenCentred()
     {
         MainWindow *window = m_shell->newWindow();
