@@ -38,6 +38,14 @@ int maximumAlpha(const QImage &image)
     return maximum;
 }
 
+// Black at half opacity: the secondary colour's kind of tint.
+QColor halfBlack()
+{
+    QColor tint(0, 0, 0);
+    tint.setAlphaF(0.5f);
+    return tint;
+}
+
 // Bounds of every pixel that is not the background.
 QRect inkBounds(const QImage &image, QRgb background)
 {
@@ -59,9 +67,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        QColor tint(0, 0, 0);
-        tint.setAlphaF(0.5f);
-        paintSymbol(painter, symbolRect, QStringLiteral("tray"), tint);
+        paintSymbol(painter, symbolRect, QStringLiteral("tray"), halfBlack());
     }
 };
 
@@ -145,9 +151,7 @@ private slots:
 
     void tintAlphaBecomesOpacity()
     {
-        QColor half(0, 0, 0);
-        half.setAlphaF(0.5f);
-        QVERIFY(qAbs(maximumAlpha(imageOf("tray", half)) - 128) <= 2);
+        QVERIFY(qAbs(maximumAlpha(imageOf("tray", halfBlack())) - 128) <= 2);
         QCOMPARE(maximumAlpha(imageOf("tray", Qt::black)), 255);
     }
 
@@ -177,9 +181,7 @@ private slots:
             painter.setViewport(QRect(viewportOffset, QSize(100, 100)));
             painter.setWindow(0, 0, 100, 100);
             painter.translate(worldOffset);
-            QColor tint(0, 0, 0);
-            tint.setAlphaF(0.5f);
-            paintSymbol(painter, QRectF(10, 10, 24, 24), QStringLiteral("tray"), tint);
+            paintSymbol(painter, QRectF(10, 10, 24, 24), QStringLiteral("tray"), halfBlack());
         }
         const QRect expected = QRect(QPoint(10, 10) + viewportOffset + worldOffset, QSize(24, 24));
         const QRect ink = inkBounds(image, qRgb(255, 255, 255));
