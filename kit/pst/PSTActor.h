@@ -3,7 +3,7 @@
 #include "model/Expected.h"
 #include "model/MailFolder.h"
 #include "model/MailMessage.h"
-#include "pst/PSTError.h"
+#include "pst/engine/PSTError.h"
 
 #include <QFuture>
 #include <QList>

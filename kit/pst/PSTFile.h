@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Expected.h"
-#include "pst/PSTError.h"
+#include "pst/engine/PSTError.h"
 
 #include <QUrl>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "model/Expected.h"
 #include "model/MailMessage.h"
-#include "pst/PSTError.h"
+#include "pst/engine/PSTError.h"
 
 #include <QList>
 #include <cstdint>

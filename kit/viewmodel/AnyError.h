@@ -1,7 +1,7 @@
 #pragma once
 
 #include "pst/PSTActor.h"
-#include "pst/PSTError.h"
+#include "pst/engine/PSTError.h"
 
 #include <QString>
 #include <system_error>

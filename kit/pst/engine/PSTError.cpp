@@ -1,4 +1,4 @@
-#include "pst/PSTError.h"
+#include "pst/engine/PSTError.h"
 
 #include <QCoreApplication>
 

@@ -1,0 +1,26 @@
+#include "pst/engine/RawValues.h"
+
+namespace ostrel {
+
+size_t qHash(const PropertyName &name, size_t seed)
+{
+    seed = ::qHash(name.propertySet, seed);
+    if (const auto *number = std::get_if<quint32>(&name.id))
+        return ::qHash(*number, seed);
+    return ::qHash(std::get<QString>(name.id), seed ^ 0x9e3779b9u);
+}
+
+size_t qHash(const MessageKey &key, size_t seed)
+{
+    return ::qHash(key.embeddedPath, ::qHash(key.node, seed));
+}
+
+bool RawAttachment::operator==(const RawAttachment &other) const
+{
+    const bool sameEmbedded = embedded == other.embedded
+        || (embedded && other.embedded && *embedded == *other.embedded);
+    return index == other.index && properties == other.properties && dataSize == other.dataSize
+        && data == other.data && sameEmbedded && embeddedFailure == other.embeddedFailure;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,174 @@
+#pragma once
+
+// What an engine reads out of an archive, before any rule of the viewer is
+// applied: properties as they are stored, and the shape of folders, messages,
+// recipients and attachments. Every engine fills the same values, and one set
+// of record rules turns them into mail records, so engines can differ only in
+// speed and in what they manage to read.
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace ostrel {
+
+// A property value as the archive stores it.
+// - Fixed-size types: their little-endian bytes (PtypBoolean 1 byte,
+//   PtypInteger16 2, PtypInteger32 and PtypFloating32 4, PtypInteger64,
+//   PtypFloating64, PtypCurrency, PtypFloatingTime and PtypTime 8,
+//   PtypGuid 16). Readers accept longer values and use the leading bytes.
+// - PtypString: UTF-16LE code units; PtypString8: the 8-bit bytes;
+//   PtypBinary: the bytes. A trailing terminator may be present.
+// - Multi-valued types: the stored array form of the file format.
+struct PropertyValue {
+    quint16 type = 0;
+    QByteArray bytes;
+
+    friend bool operator==(const PropertyValue &, const PropertyValue &) = default;
+};
+
+// The identity of a named property (ids from 0x8000): its property set and
+// either a number or a name.
+struct PropertyName {
+    QUuid propertySet;
+    std::variant<quint32, QString> id;
+
+    friend bool operator==(const PropertyName &, const PropertyName &) = default;
+};
+
+size_t qHash(const PropertyName &name, size_t seed = 0);
+
+// The properties of one object: a message, a recipient or attachment row, a
+// folder, the store. Named properties are kept under their names, never under
+// the file's own mapped ids, which differ from archive to archive.
+class PropertyBag {
+public:
+    void insert(quint16 id, PropertyValue value) { m_tagged.insert(id, std::move(value)); }
+    void insert(const PropertyName &name, PropertyValue value) { m_named.insert(name, std::move(value)); }
+    void remove(quint16 id) { m_tagged.remove(id); }
+
+    const PropertyValue *find(quint16 id) const
+    {
+        const auto it = m_tagged.constFind(id);
+        return it == m_tagged.cend() ? nullptr : &it.value();
+    }
+    const PropertyValue *find(const PropertyName &name) const
+    {
+        const auto it = m_named.constFind(name);
+        return it == m_named.cend() ? nullptr : &it.value();
+    }
+    bool contains(quint16 id) const { return m_tagged.contains(id); }
+    bool isEmpty() const { return m_tagged.isEmpty() && m_named.isEmpty(); }
+
+    const QHash<quint16, PropertyValue> &tagged() const { return m_tagged; }
+    const QHash<PropertyName, PropertyValue> &named() const { return m_named; }
+
+    friend bool operator==(const PropertyBag &, const PropertyBag &) = default;
+
+private:
+    QHash<quint16, PropertyValue> m_tagged;
+    QHash<PropertyName, PropertyValue> m_named;
+};
+
+// A value, or the reason the archive would not give it. Damage is never
+// silent: a part that could not be read travels with its reason instead of
+// becoming an empty list or a zero.
+template <typename T>
+struct Readable {
+    T value{};
+    std::optional<QString> failure;  // "could not be read", and why
+
+    bool readable() const { return !failure.has_value(); }
+    friend bool operator==(const Readable &, const Readable &) = default;
+};
+
+// Finds a message again within one open archive: the node of a message that
+// lies in a folder, and for an embedded message the attachment positions that
+// lead down to it.
+struct MessageKey {
+    quint32 node = 0;
+    QList<int> embeddedPath;
+
+    friend bool operator==(const MessageKey &, const MessageKey &) = default;
+};
+
+size_t qHash(const MessageKey &key, size_t seed = 0);
+
+// Finds an attachment again: its message and its position among that
+// message's attachments.
+struct AttachmentKey {
+    MessageKey message;
+    int index = 0;
+
+    friend bool operator==(const AttachmentKey &, const AttachmentKey &) = default;
+};
+
+// One folder of the tree. properties holds what the archive says of the
+// folder (display name, content and unread counts, container class, ...).
+struct RawFolder {
+    quint32 node = 0;
+    PropertyBag properties;
+    std::optional<qint64> messageCount;  // the engine's count of the folder's messages; absent when unreadable
+    bool searchFolder = false;
+    Readable<QList<RawFolder>> children;
+
+    friend bool operator==(const RawFolder &, const RawFolder &) = default;
+};
+
+// What opening gives: the store's own properties and the root folder's sub
+// folders, each with its tree.
+struct RawArchive {
+    PropertyBag store;
+    quint32 rootFolder = 0;
+    Readable<QList<RawFolder>> folders;
+
+    friend bool operator==(const RawArchive &, const RawArchive &) = default;
+};
+
+struct RawMessage;
+
+struct RawAttachment {
+    int index = 0;                        // position in the message's attachments
+    PropertyBag properties;               // everything but the data itself
+    std::optional<qint64> dataSize;       // absent when unreadable
+    std::optional<QByteArray> data;       // present only when the read asked for it
+    std::shared_ptr<const RawMessage> embedded;  // an attached message, read whole
+    std::optional<QString> embeddedFailure;      // why an attached message could not be read
+
+    bool operator==(const RawAttachment &other) const;
+};
+
+// A whole message: its properties (bodies included), recipient rows and
+// attachments.
+struct RawMessage {
+    MessageKey key;
+    PropertyBag properties;
+    Readable<QList<PropertyBag>> recipients;
+    Readable<QList<RawAttachment>> attachments;
+
+    friend bool operator==(const RawMessage &, const RawMessage &) = default;
+};
+
+// One row of a folder's list: the message's key and the columns the archive
+// keeps for it (subject, sender, date, flags, ...).
+struct RawRow {
+    quint32 node = 0;
+    PropertyBag columns;
+
+    friend bool operator==(const RawRow &, const RawRow &) = default;
+};
+
+// What listing a folder gave beyond its rows.
+struct RawListing {
+    qint64 rows = 0;         // rows delivered
+    qint64 unreadable = 0;   // rows the archive would not give
+    std::optional<QString> failure;  // why, when unreadable > 0 or the listing stopped early
+};
+
+}  // namespace ostrel
