@@ -23,6 +23,10 @@ constexpr int kMaxFonts = 1024;
 constexpr int kMaxUnicodeSkip = 16;
 constexpr int kHeaderTokens = 10;
 constexpr qsizetype kOutputPerInputByte = 16;
+// The longest HTML one character escapes to, and the longest run of tags
+// one step of the reader writes.
+constexpr qsizetype kMaxEscaped = 6;
+constexpr qsizetype kMaxTagRun = 64;
 constexpr char16_t kNoBreakSpace = 0x00A0;
 constexpr char16_t kNonBreakingHyphen = 0x2011;
 
@@ -172,7 +176,7 @@ private:
 };
 
 // Text for HTML element content and attribute values alike.
-void appendEscaped(QString &out, const QString &text)
+void appendEscaped(QString &out, QStringView text)
 {
     for (const QChar c : text) {
         switch (c.unicode()) {
@@ -348,7 +352,7 @@ private:
     void openParagraph();
     void closeParagraph();
     void matchFormatting();
-    void checkOutput();
+    bool reserve(qsizetype units);
     void finish(RtfBody &body);
 
     bool isHtml() const { return m_kind == RtfEncapsulation::html; }
@@ -708,23 +712,42 @@ void Reader::appendText(const QString &text)
     if (text.isEmpty())
         return;
     if (isHtml()) {
-        m_html += text;
-        checkOutput();
+        const qsizetype room = m_outputCap - m_html.size();
+        if (text.size() <= room) {
+            m_html += text;
+        } else {
+            m_html += QStringView(text).left(std::max<qsizetype>(room, 0));
+            m_truncated = m_stopped = true;
+        }
         return;
     }
-    m_text += text;
+    if (!reserve(kMaxTagRun))
+        return;
     openParagraph();
     matchFormatting();
-    appendEscaped(m_html, text);
-    checkOutput();
+    if (reserve(kMaxEscaped * text.size())) {
+        m_text += text;
+        appendEscaped(m_html, text);
+        return;
+    }
+    // Only part fits: as many whole characters as the bound leaves room for.
+    for (const QChar c : text) {
+        const qsizetype before = m_html.size();
+        appendEscaped(m_html, QStringView(&c, 1));
+        if (m_html.size() > m_outputCap) {
+            m_html.truncate(before);
+            break;
+        }
+        m_text += c;
+    }
 }
 
 void Reader::paragraph()
 {
-    if (!emitting())
+    if (!emitting() || !reserve(kMaxTagRun))
         return;
     if (isHtml()) {
-        m_html += QStringLiteral("\r\n");
+        m_html += QLatin1String("\r\n");
     } else {
         m_text += u'\n';
         if (m_paragraphOpen)
@@ -732,33 +755,30 @@ void Reader::paragraph()
         else
             m_html += kEmptyParagraph;
     }
-    checkOutput();
 }
 
 void Reader::line()
 {
-    if (!emitting())
+    if (!emitting() || !reserve(kMaxTagRun))
         return;
     if (isHtml()) {
-        m_html += QStringLiteral("\r\n");
+        m_html += QLatin1String("\r\n");
     } else {
         m_text += u'\n';
         openParagraph();
-        m_html += QStringLiteral("<br>");
+        m_html += QLatin1String("<br>");
     }
-    checkOutput();
 }
 
 void Reader::tab()
 {
-    if (!emitting())
+    if (!emitting() || !reserve(kMaxTagRun))
         return;
     if (!isHtml()) {
         m_text += u'\t';
         openParagraph();
     }
     m_html += u'\t';
-    checkOutput();
 }
 
 void Reader::openParagraph()
@@ -800,20 +820,13 @@ void Reader::matchFormatting()
     m_htmlItalic = state.italic;
 }
 
-void Reader::checkOutput()
+// Whether the outputs can grow by this many units; if not, reading stops.
+bool Reader::reserve(qsizetype units)
 {
-    if (outputSize() <= m_outputCap)
-        return;
+    if (outputSize() + units <= m_outputCap)
+        return true;
     m_truncated = m_stopped = true;
-    m_text.truncate(m_outputCap);
-    m_html.truncate(m_outputCap);
-    if (isHtml())
-        return;
-    // Never end inside a tag or an entity of the fragment.
-    if (m_html.lastIndexOf(u'<') > m_html.lastIndexOf(u'>'))
-        m_html.truncate(m_html.lastIndexOf(u'<'));
-    if (m_html.lastIndexOf(u'&') > m_html.lastIndexOf(u';'))
-        m_html.truncate(m_html.lastIndexOf(u'&'));
+    return false;
 }
 
 void Reader::finish(RtfBody &body)

@@ -346,21 +346,27 @@ void TestRtfBody::tokenLimit()
 void TestRtfBody::outputLimit()
 {
     RtfLimits limits;
-    limits.maxOutput = 40;
+    limits.maxOutput = 100;
     const RtfBody body = readRtf("{\\rtf1 " + QByteArray(1000, '&') + "}", limits);
     QVERIFY(body.truncated);
-    QVERIFY(body.text.size() <= limits.maxOutput);
-    // The fragment is cut between entities, never inside one or a tag.
+    // Whole entities up to the bound, never part of one; the text says as much.
     const QString wrapperStart = QStringLiteral("<div style=\"white-space: pre-wrap\"><p style=\"margin: 0\">");
+    const QString wrapperEnd = QStringLiteral("</p></div>");
     QVERIFY(body.html.startsWith(wrapperStart));
-    QVERIFY(body.html.endsWith(QStringLiteral("</p></div>")));
-    const QString inner = body.html.mid(wrapperStart.size()).chopped(10);
-    QVERIFY(!inner.isEmpty());
-    QCOMPARE(inner, QStringLiteral("&amp;").repeated(inner.size() / 5));
+    QVERIFY(body.html.endsWith(wrapperEnd));
+    const QString inner = body.html.sliced(wrapperStart.size()).chopped(wrapperEnd.size());
+    QCOMPARE(inner, QStringLiteral("&amp;").repeated(15));
+    QCOMPARE(body.text, QString(15, u'&'));
 
     const RtfBody recovered = readRtf("{\\rtf1\\fromhtml1 " + QByteArray(1000, 'x') + "}", limits);
-    QCOMPARE(recovered.html, QString(40, u'x'));
+    QCOMPARE(recovered.html, QString(100, u'x'));
     QVERIFY(recovered.truncated);
+
+    // A bound that leaves no room for a paragraph gives nothing, and says so.
+    limits.maxOutput = 10;
+    const RtfBody none = readRtf("{\\rtf1 abc\\par def}", limits);
+    QCOMPARE(none.text, QString());
+    QVERIFY(none.truncated);
 }
 
 // Hostile shapes read to the end without a hang and within the output bound.
