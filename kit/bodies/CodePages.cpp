@@ -255,20 +255,27 @@ QByteArray declaredCharset(const QByteArray &html)
     return {};
 }
 
-// A byte order mark names the encoding before anything else.
+// A byte order mark names the encoding before anything else. Trailing NULs
+// are dropped after decoding, as characters: as bytes, the NUL high half of
+// a UTF-16 character would go too. A lone NUL past the last whole unit is
+// the terminator's remainder and goes as well.
 std::optional<QString> decodeByteOrderMark(const QByteArray &bytes)
 {
     static constexpr struct {
         const char *mark;
         qsizetype size;
+        qsizetype unit;
         const char *converter;
-    } kMarks[] = {{"\xEF\xBB\xBF", 3, "UTF-8"}, {"\xFF\xFE", 2, "UTF-16LE"}, {"\xFE\xFF", 2, "UTF-16BE"}};
+    } kMarks[] = {{"\xEF\xBB\xBF", 3, 1, "UTF-8"}, {"\xFF\xFE", 2, 2, "UTF-16LE"}, {"\xFE\xFF", 2, 2, "UTF-16BE"}};
     for (const auto &mark : kMarks) {
         if (!bytes.startsWith(QByteArrayView(mark.mark, mark.size)))
             continue;
+        qsizetype size = bytes.size() - mark.size;
+        if (size % mark.unit != 0 && bytes.endsWith('\0'))
+            --size;
         CodePageDecoder decoder;
         QString out;
-        if (!decoder.append(out, bytes.constData() + mark.size, bytes.size() - mark.size, mark.converter))
+        if (!decoder.append(out, bytes.constData() + mark.size, size, mark.converter))
             return std::nullopt;
         while (out.endsWith(QChar(u'\0')))
             out.chop(1);

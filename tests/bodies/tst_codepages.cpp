@@ -191,6 +191,17 @@ private slots:
         QTest::newRow("unterminated quote") << page("<meta charset=\"windows-1251>", "\xe9") << none << none
                                             << shown("é", "<meta charset=\"windows-1251>");
         QTest::newRow("trailing NULs") << page({}, "\xe9") + QByteArray(3, '\0') << none << none << shown("é");
+        QTest::newRow("UTF-16LE mark, odd trailing NULs") << QByteArray("\xff\xfe" "A\0\xe9\0\0\0\0", 9) << none << none
+                                                          << QStringLiteral("Aé");
+        QTest::newRow("UTF-16LE mark, text ending in a NUL high byte")
+            << QByteArray("\xff\xfe" "A\0" "\x00\x01", 6) << none << none << QStringLiteral("A\u0100");
+        QTest::newRow("UTF-16BE mark, odd trailing NULs") << QByteArray("\xfe\xff\0A\0\0\0", 7) << none << none
+                                                          << QStringLiteral("A");
+        QTest::newRow("UTF-16LE mark, cut inside a character") << QByteArray("\xff\xfe" "A\0B", 5) << none << none
+                                                               << QStringLiteral("A\ufffd");
+        QTest::newRow("UTF-8 mark, trailing NULs") << QByteArray("\xef\xbb\xbf\xc3\xa9\0\0", 7) << none << none
+                                                   << QStringLiteral("é");
+        QTest::newRow("only NULs") << QByteArray(4, '\0') << CodePage(1252) << none << QString();
         QTest::newRow("empty") << QByteArray() << CodePage(932) << CodePage(1251) << QString();
     }
     void decodeHtml()
