@@ -1,134 +1,24 @@
-#include "pst/PSTMessage.h"
+#include "pst/libpff/PSTMessage.h"
 
-#include "model/Text.h"
-#include "pst/LibpffCalls.h"
-#include "pst/LibpffError.h"
-#include "pst/PSTActor.h"
+#include "pst/libpff/LibpffCalls.h"
+#include "pst/libpff/LibpffError.h"
+#include "pst/libpff/LibpffItem.h"
+#include "pst/libpff/LibpffProperties.h"
 
 #include <QByteArray>
-#include <QHash>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <optional>
 
 namespace ostrel {
 
 namespace {
-constexpr uint32_t kSubject = 0x0037;
-constexpr uint32_t kSenderName = 0x0C1A;
-constexpr uint32_t kSenderEmail = 0x0C1F;
-constexpr uint32_t kImportance = 0x0017;
-constexpr uint32_t kEmailAddress = 0x3003;
-constexpr uint32_t kDisplayName = 0x3001;
-constexpr uint32_t kRecipientDisplayName = 0x5FF6;
-constexpr uint32_t kAttachLongFilename = 0x3707;
-constexpr uint32_t kAttachContentId = 0x3712;
-constexpr uint32_t kMatchAnyValueType = LIBPFF_ENTRY_VALUE_FLAG_MATCH_ANY_VALUE_TYPE;
+// The attachment's data: read by streaming, never kept in a bag.
+constexpr quint32 kAttachDataBinary = 0x3701;
+// Bytes loaded with a message are capped whatever a policy asks.
+constexpr size64_t kLargestInlineData = size64_t(64) << 20;
+constexpr size_t kChunk = 1 << 20;
 
-// 100-nanosecond intervals between 1601-01-01 and 1970-01-01, in seconds.
-constexpr double kFiletimeEpochOffset = 11644473600.0;
-
-QString decodeUpToNul(const QByteArray &buffer)
+std::optional<QByteArray> attachmentData(const LibpffCalls &lib, libpff_item_t *item, size64_t size)
 {
-    const qsizetype nul = buffer.indexOf('\0');
-    return QString::fromUtf8(nul < 0 ? buffer : buffer.left(nul));
-}
-
-std::optional<QString> strictUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-std::optional<QString> itemString(const LibpffCalls &lib, libpff_item_t *item, uint32_t entryType)
-{
-    size_t size = 0;
-    {
-        LibpffErrorSlot error;
-        if (lib.item_get_entry_value_utf8_string_size(item, 0, entryType, &size, 0, &error) != 1 || size < 2)
-            return std::nullopt;
-    }
-    QByteArray buffer(static_cast<qsizetype>(size), '\0');
-    LibpffErrorSlot error;
-    if (lib.item_get_entry_value_utf8_string(item, 0, entryType, reinterpret_cast<uint8_t *>(buffer.data()),
-                                             size, 0, &error)
-        != 1)
-        return std::nullopt;
-    return decodeUpToNul(buffer);
-}
-
-std::optional<uint32_t> itemUInt32(const LibpffCalls &lib, libpff_item_t *item, uint32_t entryType)
-{
-    uint32_t value = 0;
-    LibpffErrorSlot error;
-    if (lib.item_get_entry_value_32bit(item, 0, entryType, &value, 0, &error) != 1)
-        return std::nullopt;
-    return value;
-}
-
-using BodySizeCall = std::function<int(libpff_item_t *, size_t *, libpff_error_t **)>;
-using BodyReadCall = std::function<int(libpff_item_t *, uint8_t *, size_t, libpff_error_t **)>;
-
-std::optional<QByteArray> bodyData(libpff_item_t *item, const BodySizeCall &sizeCall, const BodyReadCall &readCall)
-{
-    size_t size = 0;
-    {
-        LibpffErrorSlot error;
-        if (sizeCall(item, &size, &error) != 1 || size == 0)
-            return std::nullopt;
-    }
-    QByteArray buffer(static_cast<qsizetype>(size), '\0');
-    {
-        LibpffErrorSlot error;
-        if (readCall(item, reinterpret_cast<uint8_t *>(buffer.data()), size, &error) != 1)
-            return std::nullopt;
-    }
-    qsizetype end = buffer.size();
-    while (end > 0 && buffer.at(end - 1) == '\0')
-        --end;
-    if (end > 0)
-        buffer.truncate(end);
-    return buffer;
-}
-
-std::optional<QString> recordSetString(const LibpffCalls &lib, libpff_record_set_t *recordSet, uint32_t entryType)
-{
-    libpff_record_entry_t *entry = nullptr;
-    {
-        LibpffErrorSlot error;
-        const int found = lib.record_set_get_entry_by_type(recordSet, entryType, 0, &entry, kMatchAnyValueType, &error);
-        if (found != 1 || entry == nullptr) {
-            if (entry) {
-                LibpffErrorSlot freeError;
-                lib.record_entry_free(&entry, &freeError);
-            }
-            return std::nullopt;
-        }
-    }
-    std::optional<QString> result;
-    size_t size = 0;
-    {
-        LibpffErrorSlot error;
-        if (lib.record_entry_get_data_as_utf8_string_size(entry, &size, &error) == 1 && size >= 2) {
-            QByteArray buffer(static_cast<qsizetype>(size), '\0');
-            LibpffErrorSlot readError;
-            if (lib.record_entry_get_data_as_utf8_string(entry, reinterpret_cast<uint8_t *>(buffer.data()), size,
-                                                          &readError)
-                == 1)
-                result = decodeUpToNul(buffer);
-        }
-    }
-    LibpffErrorSlot freeError;
-    lib.record_entry_free(&entry, &freeError);
-    return result;
-}
-
-std::optional<QByteArray> attachmentData(const LibpffCalls &lib, libpff_item_t *item, qint64 size)
-{
-    if (size <= 0)
+    if (size == 0 || size > kLargestInlineData)
         return std::nullopt;
     QByteArray buffer(static_cast<qsizetype>(size), '\0');
     LibpffErrorSlot error;
@@ -136,29 +26,19 @@ std::optional<QByteArray> attachmentData(const LibpffCalls &lib, libpff_item_t *
                                                          static_cast<size_t>(size), &error);
     if (read <= 0)
         return std::nullopt;
-    buffer.truncate(static_cast<qsizetype>(std::min<qint64>(read, size)));
+    // One read only: a short read gives the bytes there are.
+    buffer.truncate(static_cast<qsizetype>(std::min<size64_t>(size64_t(read), size)));
     return buffer;
 }
 
-// Frees an item handle on every path out of a scope.
-class ItemGuard {
-public:
-    ItemGuard(const LibpffCalls &lib, libpff_item_t *item) : m_lib(lib), m_item(item) {}
-    ~ItemGuard()
-    {
-        if (m_item) {
-            LibpffErrorSlot error;
-            m_lib.item_free(&m_item, &error);
-        }
-    }
-    ItemGuard(const ItemGuard &) = delete;
-    ItemGuard &operator=(const ItemGuard &) = delete;
-    libpff_item_t *get() const { return m_item; }
-
-private:
-    const LibpffCalls &m_lib;
-    libpff_item_t *m_item;
-};
+int attachmentType(const LibpffCalls &lib, libpff_item_t *item)
+{
+    int type = LIBPFF_ATTACHMENT_TYPE_UNDEFINED;
+    LibpffErrorSlot error;
+    if (lib.attachment_get_type(item, &type, &error) != 1)
+        return LIBPFF_ATTACHMENT_TYPE_UNDEFINED;
+    return type;
+}
 }  // namespace
 
 PSTMessage::PSTMessage(libpff_item_t *handle, std::shared_ptr<const LibpffCalls> calls)
@@ -174,231 +54,206 @@ PSTMessage::~PSTMessage()
     }
 }
 
-Expected<MailMessage, PSTError> PSTMessage::mailMessage(QList<int> *attachmentIndices) const
+quint32 PSTMessage::node() const
 {
-    if (!m_handle)
-        return PSTError::libpffNotInitialized();
-    const LibpffCalls &lib = *m_calls;
+    uint32_t identifier = 0;
+    LibpffErrorSlot error;
+    if (!m_handle || m_calls->item_get_identifier(m_handle, &identifier, &error) != 1)
+        return 0;
+    return identifier;
+}
 
-    MailMessage message;
-    message.id = QUuid::createUuid();
-    auto subject = itemString(lib, m_handle, kSubject);
-    // A stored subject may begin with U+0001 and a character giving the
-    // length of its prefix ("RE: "); the two are markers, not text.
-    if (subject && subject->size() >= 2 && subject->at(0) == QChar(0x0001))
-        subject->remove(0, 2);
-    message.subject = subject && !subject->isEmpty() ? *subject : QStringLiteral("(kein Betreff)");
-    const QString senderName = itemString(lib, m_handle, kSenderName).value_or(QString());
-    message.senderEmail = itemString(lib, m_handle, kSenderEmail).value_or(QString());
-
-    uint64_t filetime = 0;
-    {
-        LibpffErrorSlot error;
-        if (lib.message_get_delivery_time(m_handle, &filetime, &error) == 1 && filetime != 0)
-            message.date = double(filetime) / 10'000'000.0 - kFiletimeEpochOffset;
-    }
-
-    switch (itemUInt32(lib, m_handle, kImportance).value_or(1)) {
-    case 0:
-        message.importance = MessageImportance::low;
-        break;
-    case 2:
-        message.importance = MessageImportance::high;
-        break;
-    default:
-        message.importance = MessageImportance::normal;
-        break;
-    }
-
-    if (const auto html = bodyData(m_handle, lib.message_get_html_body_size, lib.message_get_html_body))
-        message.bodyHTML = strictUtf8(*html);
-    if (const auto text = bodyData(m_handle, lib.message_get_plain_text_body_size, lib.message_get_plain_text_body)) {
-        auto decoded = strictUtf8(*text);
-        message.bodyText = decoded ? std::move(*decoded) : QString::fromLatin1(*text);
-    }
-    message.bodyRTF = bodyData(m_handle, lib.message_get_rtf_body_size, lib.message_get_rtf_body);
-
-    if (auto list = recipients())
-        message.recipients = std::move(list).value();
-    if (auto list = attachments(attachmentIndices))
-        message.attachments = std::move(list).value();
-
-    message.sender = senderName.isEmpty() ? message.senderEmail : senderName;
-    message.isRead = true;
+RawMessage PSTMessage::read(const MessageKey &key, const InlineDataPolicy &policy, int depth) const
+{
+    RawMessage message;
+    message.key = key;
+    message.properties = properties({});
+    message.recipients = recipients();
+    message.attachments = attachments(key, policy, depth);
     return message;
 }
 
-Expected<QStringList, PSTError> PSTMessage::recipients() const
+PropertyBag PSTMessage::properties(const PropertyRead &read) const
 {
     if (!m_handle)
-        return PSTError::libpffNotInitialized();
+        return {};
+    auto bag = readItemProperties(*m_calls, m_handle, read);
+    return bag ? std::move(bag).value() : PropertyBag();
+}
+
+Readable<QList<PropertyBag>> PSTMessage::recipients() const
+{
+    Readable<QList<PropertyBag>> result;
     const LibpffCalls &lib = *m_calls;
-    libpff_item_t *recipientsItem = nullptr;
+    libpff_item_t *handle = nullptr;
     {
         LibpffErrorSlot error;
-        if (lib.message_get_recipients(m_handle, &recipientsItem, &error) != 1 || recipientsItem == nullptr) {
-            ItemGuard stray(lib, recipientsItem);
-            return QStringList();
+        const int found = lib.message_get_recipients(m_handle, &handle, &error);
+        if (found == 0 && handle == nullptr)
+            return result;  // the message has no recipients table
+        if (found != 1 || handle == nullptr) {
+            LibpffItem stray(lib, handle);
+            result.failure = QStringLiteral("get_recipients: ") + error.text();
+            return result;
         }
     }
-    ItemGuard guard(lib, recipientsItem);
+    LibpffItem table(lib, handle);
     int count = 0;
     {
         LibpffErrorSlot error;
-        if (lib.item_get_number_of_record_sets(recipientsItem, &count, &error) != 1 || count <= 0)
-            return QStringList();
+        if (lib.item_get_number_of_record_sets(table.get(), &count, &error) != 1) {
+            result.failure = QStringLiteral("number_of_recipients: ") + error.text();
+            return result;
+        }
     }
-    QStringList list;
     for (int i = 0; i < count; ++i) {
-        libpff_record_set_t *recordSet = nullptr;
+        libpff_record_set_t *set = nullptr;
+        LibpffErrorSlot error;
+        if (lib.item_get_record_set_by_index(table.get(), i, &set, &error) != 1 || set == nullptr) {
+            if (!result.failure)
+                result.failure = QStringLiteral("recipient[%1]: ").arg(i) + error.text();
+        } else if (auto bag = readRecordSet(lib, set)) {
+            result.value.append(std::move(bag).value());
+        } else if (!result.failure) {
+            result.failure = QStringLiteral("recipient[%1]: ").arg(i) + bag.error();
+        }
+        if (set) {
+            LibpffErrorSlot freeError;
+            lib.record_set_free(&set, &freeError);
+        }
+    }
+    return result;
+}
+
+Readable<QList<RawAttachment>> PSTMessage::attachments(const MessageKey &key, const InlineDataPolicy &policy,
+                                                       int depth) const
+{
+    Readable<QList<RawAttachment>> result;
+    const LibpffCalls &lib = *m_calls;
+    int count = 0;
+    {
+        LibpffErrorSlot error;
+        if (lib.message_get_number_of_attachments(m_handle, &count, &error) < 0) {
+            result.failure = QStringLiteral("number_of_attachments: ") + error.text();
+            return result;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        libpff_item_t *handle = nullptr;
         {
             LibpffErrorSlot error;
-            if (lib.item_get_record_set_by_index(recipientsItem, i, &recordSet, &error) != 1
-                || recordSet == nullptr) {
-                if (recordSet) {
-                    LibpffErrorSlot freeError;
-                    lib.record_set_free(&recordSet, &freeError);
+            if (lib.message_get_attachment(m_handle, i, &handle, &error) < 0 || handle == nullptr) {
+                LibpffItem stray(lib, handle);
+                if (!result.failure)
+                    result.failure = QStringLiteral("get_attachment[%1]: ").arg(i) + error.text();
+                continue;
+            }
+        }
+        LibpffItem item(lib, handle);
+        RawAttachment attachment;
+        attachment.index = i;
+        if (auto bag = readItemProperties(lib, item.get(), {[](quint32 id) { return id != kAttachDataBinary; }}))
+            attachment.properties = std::move(bag).value();
+
+        if (attachmentType(lib, item.get()) == LIBPFF_ATTACHMENT_TYPE_ITEM) {
+            MessageKey inner = key;
+            inner.embeddedPath.append(i);
+            if (depth + 1 > kDeepestAttachedMessage) {
+                attachment.embeddedFailure = QStringLiteral("attached messages nested deeper than %1")
+                                                 .arg(kDeepestAttachedMessage);
+            } else {
+                libpff_item_t *attached = nullptr;
+                LibpffErrorSlot error;
+                if (lib.attachment_get_item(item.get(), &attached, &error) != 1 || attached == nullptr) {
+                    LibpffItem stray(lib, attached);
+                    attachment.embeddedFailure = QStringLiteral("attachment_get_item: ") + error.text();
+                } else {
+                    const PSTMessage message(attached, m_calls);
+                    attachment.embedded = std::make_shared<const RawMessage>(message.read(inner, policy, depth + 1));
                 }
-                continue;
             }
+        } else {
+            size64_t size = 0;
+            LibpffErrorSlot error;
+            if (lib.attachment_get_data_size(item.get(), &size, &error) == 1)
+                attachment.dataSize = static_cast<qint64>(std::min<size64_t>(size, size64_t(INT64_MAX)));
+            if (attachment.dataSize && policy && policy(attachment.properties, *attachment.dataSize))
+                attachment.data = attachmentData(lib, item.get(), size);
         }
-        std::optional<QString> value = recordSetString(lib, recordSet, kEmailAddress);
-        if (!value)
-            value = recordSetString(lib, recordSet, kDisplayName);
-        if (!value)
-            value = recordSetString(lib, recordSet, kRecipientDisplayName);
-        if (value && !value->isEmpty())
-            list.append(*value);
-        LibpffErrorSlot freeError;
-        lib.record_set_free(&recordSet, &freeError);
+        result.value.append(std::move(attachment));
     }
-    return list;
+    return result;
 }
 
-Expected<QList<Attachment>, PSTError> PSTMessage::attachments(QList<int> *indices) const
+Expected<std::unique_ptr<PSTMessage>, QString> PSTMessage::attachedMessage(int index) const
 {
-    if (!m_handle)
-        return PSTError::libpffNotInitialized();
     const LibpffCalls &lib = *m_calls;
-    int count = 0;
+    libpff_item_t *handle = nullptr;
     {
         LibpffErrorSlot error;
-        if (lib.message_get_number_of_attachments(m_handle, &count, &error) < 0)
-            return QList<Attachment>();
-    }
-    QList<Attachment> list;
-    for (int i = 0; i < count; ++i) {
-        libpff_item_t *item = nullptr;
-        {
-            LibpffErrorSlot error;
-            if (lib.message_get_attachment(m_handle, i, &item, &error) < 0 || item == nullptr) {
-                ItemGuard stray(lib, item);
-                continue;
-            }
+        if (lib.message_get_attachment(m_handle, index, &handle, &error) < 0 || handle == nullptr) {
+            LibpffItem stray(lib, handle);
+            return QStringLiteral("get_attachment[%1]: ").arg(index) + error.text();
         }
-        ItemGuard guard(lib, item);
-        Attachment attachment;
-        attachment.id = QUuid::createUuid();
-        attachment.filename = itemString(lib, item, kAttachLongFilename).value_or(QStringLiteral("Anhang_%1").arg(i));
-        attachment.contentId = itemString(lib, item, kAttachContentId);
-        size64_t size = 0;
-        {
-            LibpffErrorSlot error;
-            if (lib.attachment_get_data_size(item, &size, &error) == 1)
-                attachment.size = static_cast<qint64>(std::min<size64_t>(size, size64_t(INT64_MAX)));
-        }
-        if (attachment.contentId && !attachment.contentId->isEmpty() && attachment.size >= 1
-            && attachment.size < kInlineDataLimit)
-            attachment.data = attachmentData(lib, item, attachment.size);
-        attachment.mimeType = mimeType(attachment.filename);
-        list.append(std::move(attachment));
-        if (indices)
-            indices->append(i);
     }
-    return list;
+    LibpffItem item(lib, handle);
+    if (attachmentType(lib, item.get()) != LIBPFF_ATTACHMENT_TYPE_ITEM)
+        return QStringLiteral("attachment[%1]: not an attached message").arg(index);
+    libpff_item_t *attached = nullptr;
+    LibpffErrorSlot error;
+    if (lib.attachment_get_item(item.get(), &attached, &error) != 1 || attached == nullptr) {
+        LibpffItem stray(lib, attached);
+        return QStringLiteral("attachment_get_item[%1]: ").arg(index) + error.text();
+    }
+    return std::make_unique<PSTMessage>(attached, m_calls);
 }
 
-Expected<qint64, AttachmentSaveError> PSTMessage::writeAttachment(int index, const QString &path) const
+Expected<qint64, QString> PSTMessage::streamAttachment(int index, const ByteSink &sink) const
 {
-    using Kind = AttachmentSaveError::Kind;
-    if (!m_handle)
-        return AttachmentSaveError{Kind::notLoaded, {}};
     const LibpffCalls &lib = *m_calls;
-    libpff_item_t *item = nullptr;
+    libpff_item_t *handle = nullptr;
     {
         LibpffErrorSlot error;
-        if (lib.message_get_attachment(m_handle, index, &item, &error) < 0 || item == nullptr) {
-            ItemGuard stray(lib, item);
-            return AttachmentSaveError{Kind::readFailed, QStringLiteral("get_attachment: ") + error.text()};
+        if (lib.message_get_attachment(m_handle, index, &handle, &error) < 0 || handle == nullptr) {
+            LibpffItem stray(lib, handle);
+            return QStringLiteral("get_attachment: ") + error.text();
         }
     }
-    ItemGuard guard(lib, item);
+    LibpffItem item(lib, handle);
+    // The library's data of an attached message is its internal form, not a
+    // file; it is never handed out as one.
+    if (attachmentType(lib, item.get()) == LIBPFF_ATTACHMENT_TYPE_ITEM)
+        return QStringLiteral("attachment_data: an attached message has no file bytes");
     size64_t size = 0;
     {
         LibpffErrorSlot error;
-        if (lib.attachment_get_data_size(item, &size, &error) != 1)
-            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data_size: ") + error.text()};
+        if (lib.attachment_get_data_size(item.get(), &size, &error) != 1)
+            return QStringLiteral("attachment_data_size: ") + error.text();
     }
     {
         LibpffErrorSlot error;
-        if (lib.attachment_data_seek_offset(item, 0, SEEK_SET, &error) < 0)
-            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data_seek: ") + error.text()};
+        if (lib.attachment_data_seek_offset(item.get(), 0, SEEK_SET, &error) < 0)
+            return QStringLiteral("attachment_data_seek: ") + error.text();
     }
-
-    // QSaveFile writes beside the target and renames at the end, so a failed
-    // save never leaves a partial file, nor spoils one that was there.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
-        return AttachmentSaveError{Kind::writeFailed, out.errorString()};
-    constexpr size_t kChunk = 1 << 20;
     QByteArray buffer(kChunk, Qt::Uninitialized);
-    qint64 written = 0;
-    while (size64_t(written) < size) {
-        const size_t wanted = size_t(std::min<size64_t>(kChunk, size - size64_t(written)));
+    qint64 handed = 0;
+    while (size64_t(handed) < size) {
+        const size_t wanted = size_t(std::min<size64_t>(kChunk, size - size64_t(handed)));
         LibpffErrorSlot error;
-        const ssize_t read = lib.attachment_data_read_buffer(item, reinterpret_cast<uint8_t *>(buffer.data()), wanted,
-                                                             &error);
-        if (read < 0) {
-            out.cancelWriting();
-            return AttachmentSaveError{Kind::readFailed, QStringLiteral("attachment_data: ") + error.text()};
-        }
+        const ssize_t read =
+            lib.attachment_data_read_buffer(item.get(), reinterpret_cast<uint8_t *>(buffer.data()), wanted, &error);
+        if (read < 0)
+            return QStringLiteral("attachment_data: ") + error.text();
         if (read == 0)
             break;
-        if (out.write(buffer.constData(), read) != read) {
-            const QString reason = out.errorString();
-            out.cancelWriting();
-            return AttachmentSaveError{Kind::writeFailed, reason};
-        }
-        written += read;
+        const qsizetype got = qsizetype(std::min<ssize_t>(read, ssize_t(wanted)));
+        handed += got;
+        if (!sink(QByteArrayView(buffer.constData(), got)))
+            return handed;
     }
-    if (size64_t(written) != size) {
-        out.cancelWriting();
-        return AttachmentSaveError{Kind::readFailed,
-                                   QStringLiteral("attachment_data: %1 of %2 bytes").arg(written).arg(size)};
-    }
-    if (!out.commit())
-        return AttachmentSaveError{Kind::writeFailed, out.errorString()};
-    return written;
-}
-
-QString mimeType(const QString &fileName)
-{
-    static const QHash<QString, QString> byExtension{
-        {QStringLiteral("pdf"), QStringLiteral("application/pdf")},
-        {QStringLiteral("jpg"), QStringLiteral("image/jpeg")},
-        {QStringLiteral("jpeg"), QStringLiteral("image/jpeg")},
-        {QStringLiteral("png"), QStringLiteral("image/png")},
-        {QStringLiteral("gif"), QStringLiteral("image/gif")},
-        {QStringLiteral("doc"), QStringLiteral("application/msword")},
-        {QStringLiteral("docx"), QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
-        {QStringLiteral("xls"), QStringLiteral("application/vnd.ms-excel")},
-        {QStringLiteral("xlsx"), QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
-        {QStringLiteral("zip"), QStringLiteral("application/zip")},
-        {QStringLiteral("txt"), QStringLiteral("text/plain")},
-        {QStringLiteral("html"), QStringLiteral("text/html")},
-        {QStringLiteral("htm"), QStringLiteral("text/html")},
-    };
-    return byExtension.value(fileExtension(fileName).toLower(), QStringLiteral("application/octet-stream"));
+    if (size64_t(handed) != size)
+        return QStringLiteral("attachment_data: %1 of %2 bytes").arg(handed).arg(size);
+    return handed;
 }
 
 }  // namespace ostrel

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "model/Expected.h"
-#include "model/MailMessage.h"
-#include "pst/engine/PSTError.h"
+#include "pst/engine/ArchiveEngine.h"
+#include "pst/engine/RawValues.h"
 
-#include <QList>
+#include <QString>
 #include <cstdint>
 #include <memory>
 
@@ -15,12 +15,10 @@ typedef intptr_t libpff_item_t;
 namespace ostrel {
 
 struct LibpffCalls;
-struct AttachmentSaveError;
+struct PropertyRead;
 
-// Attachments at or above this size never have their bytes read with a page.
-inline constexpr qint64 kInlineDataLimit = 5'000'000;
-
-// Owns one message item while a page is being read.
+// Owns one message item (of a folder, or attached to another message) while
+// it is being read.
 class PSTMessage {
 public:
     PSTMessage(libpff_item_t *handle, std::shared_ptr<const LibpffCalls> calls);
@@ -28,20 +26,26 @@ public:
     PSTMessage(const PSTMessage &) = delete;
     PSTMessage &operator=(const PSTMessage &) = delete;
 
-    // attachmentIndices, when given, receives the library's index of each
-    // attachment record, in record order.
-    Expected<MailMessage, PSTError> mailMessage(QList<int> *attachmentIndices = nullptr) const;
-    Expected<QList<Attachment>, PSTError> attachments(QList<int> *indices = nullptr) const;
-    // Streams the bytes of the attachment with the library's index to path.
-    Expected<qint64, AttachmentSaveError> writeAttachment(int index, const QString &path) const;
-    Expected<QStringList, PSTError> recipients() const;
+    // The message's node id; 0 when the library will not say.
+    quint32 node() const;
+    // The whole message under key: properties, recipients and attachments,
+    // attached messages read whole up to kDeepestAttachedMessage, with the
+    // bytes of the attachments that policy asks for. depth: how deep this
+    // message is attached itself (0 in a folder).
+    RawMessage read(const MessageKey &key, const InlineDataPolicy &policy, int depth = 0) const;
+    // Some of its properties; empty when they cannot be read.
+    PropertyBag properties(const PropertyRead &read) const;
+    Readable<QList<PropertyBag>> recipients() const;
+    Readable<QList<RawAttachment>> attachments(const MessageKey &key, const InlineDataPolicy &policy,
+                                               int depth) const;
+    // The message attached at index, or why there is none.
+    Expected<std::unique_ptr<PSTMessage>, QString> attachedMessage(int index) const;
+    // Hands the bytes of the attachment at index to sink, in bounded chunks.
+    Expected<qint64, QString> streamAttachment(int index, const ByteSink &sink) const;
 
 private:
     libpff_item_t *m_handle = nullptr;
     std::shared_ptr<const LibpffCalls> m_calls;
 };
-
-// MIME type from the file name's extension, lower-cased.
-QString mimeType(const QString &fileName);
 
 }  // namespace ostrel
