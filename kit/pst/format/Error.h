@@ -17,6 +17,7 @@ struct Error {
         NotAnArchive,    // no archive header
         Unsupported,     // an archive this reader cannot read
         Damaged,         // a structure is inconsistent
+        Missing,         // a node, block or subnode the archive does not hold
         Io,              // the system failed to read
     };
     Kind kind = Kind::Damaged;
