@@ -122,7 +122,7 @@ Result<QList<TableRow>> TableContext::rows(qint64 first, qint64 count, const QLi
     QList<std::optional<ColumnDesc>> columns;
     for (const quint16 id : ids)
         columns.append(column(id));
-    out.reserve(end - first);
+    out.reserve(std::min<qint64>(end - first, 4096));
     QByteArray block;
     qint64 blockIndex = -1;
     for (qint64 r = first; r < end; ++r) {

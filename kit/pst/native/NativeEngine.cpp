@@ -13,6 +13,7 @@ constexpr qsizetype kMaxMessageValue = 256 * 1024 * 1024;   // one property of a
 constexpr qsizetype kMaxInlineAttachment = 256 * 1024 * 1024;
 constexpr qint64 kListChunk = 256;                          // rows handed to a sink at once
 constexpr qsizetype kRowValueLimit = 64 * 1024;             // one cell of a folder's list
+constexpr int kMaxEmbeddedMessages = 1000;                  // read along with one message
 
 PSTError toPstError(const pst::Error &e)
 {
@@ -77,8 +78,31 @@ struct NativeEngine::State {
         return reader.locateEmbedded(*top, key.embeddedPath);
     }
 
+    // A message and the messages attached to it. An attached message that
+    // shares its node or subnodes with one it lies in would loop; the
+    // budget bounds a damaged tree that fans out.
+    struct Walk {
+        QList<pst::NodeLocation> ancestors;
+        int budget = kMaxEmbeddedMessages;
+    };
+
     Expected<RawMessage, pst::Error> message(const pst::NodeLocation &at, const MessageKey &key,
                                              const InlineDataPolicy &policy, int depth)
+    {
+        Walk walk;
+        return message(at, key, policy, depth, walk);
+    }
+
+    static bool loops(const pst::NodeLocation &at, const QList<pst::NodeLocation> &ancestors)
+    {
+        for (const pst::NodeLocation &a : ancestors)
+            if (a.bidData == at.bidData || (at.bidSub != 0 && a.bidSub == at.bidSub))
+                return true;
+        return false;
+    }
+
+    Expected<RawMessage, pst::Error> message(const pst::NodeLocation &at, const MessageKey &key,
+                                             const InlineDataPolicy &policy, int depth, Walk &walk)
     {
         pst::MessageReader reader(*db);
         auto m = reader.read(at, kMaxMessageValue);
@@ -102,15 +126,21 @@ struct NativeEngine::State {
             } else if (a.embedded) {
                 MessageKey inner = key;
                 inner.embeddedPath.append(a.index);
+                walk.ancestors.append(at);
                 if (depth >= pst::MessageReader::kMaxEmbeddedDepth) {
                     ra.embeddedFailure = QStringLiteral("message: attached messages nested deeper than %1").arg(depth);
+                } else if (loops(*a.embedded, walk.ancestors)) {
+                    ra.embeddedFailure = QStringLiteral("message: attached message %1 lies in itself").arg(pst::hex(a.embedded->nid));
+                } else if (--walk.budget < 0) {
+                    ra.embeddedFailure = QStringLiteral("message: more than %1 attached messages").arg(kMaxEmbeddedMessages);
                 } else {
-                    auto embedded = message(*a.embedded, inner, policy, depth + 1);
+                    auto embedded = message(*a.embedded, inner, policy, depth + 1, walk);
                     if (embedded)
                         ra.embedded = std::make_shared<const RawMessage>(std::move(embedded.value()));
                     else
                         ra.embeddedFailure = embedded.error().text;
                 }
+                walk.ancestors.removeLast();
             } else if (a.dataSize && policy && policy(ra.properties, *a.dataSize)) {
                 auto data = reader.attachmentData(at, a.index);
                 if (data && data->tree) {

@@ -6,6 +6,8 @@
 #include "pst/format/Inflate.h"
 #include "pst/format/Nid.h"
 
+#include <QSet>
+
 namespace ostrel::pst {
 
 using namespace bytes;
@@ -297,6 +299,15 @@ Result<DataTree> NodeDatabase::dataTree(quint64 bid)
                                                  .arg(hex(bid))
                                                  .arg(tree.total)
                                                  .arg(sum));
+    }
+    // A block named twice in one tree (a shared subtree or a loop) would
+    // multiply its data; no writer does that.
+    QSet<quint64> distinct;
+    distinct.reserve(tree.leaves.size());
+    for (const quint64 leafBid : std::as_const(tree.leaves)) {
+        if (distinct.contains(bid::key(leafBid)))
+            return Error::damaged(kDataTree, QStringLiteral("block %1 names block %2 twice").arg(hex(bid), hex(leafBid)));
+        distinct.insert(bid::key(leafBid));
     }
     const auto n = quint64(tree.leaves.size());
     if (n == 0) {

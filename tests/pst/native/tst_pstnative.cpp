@@ -5,7 +5,11 @@
 #include "ArchiveBuilder.h"
 #include "ManifestReader.h"
 #include "TestSupport.h"
+#include "pst/format/Bytes.h"
+#include "pst/format/Crc.h"
+#include "pst/format/Nid.h"
 #include "pst/native/NativeEngine.h"
+#include "pst/ndb/NodeDatabase.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -297,6 +301,56 @@ private slots:
         QCOMPARE(archive.error().message(), message);
         // Nothing open: requests say so instead of reading.
         QVERIFY(!engine.readMessages(m_many, 0, 1, {}).hasValue());
+    }
+
+    void attachedMessageInItself()
+    {
+        // The attached message's subnode is pointed at its parent's own
+        // properties: reading it would never end.
+        QByteArray file;
+        {
+            QFile f(m_path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            file = f.readAll();
+        }
+        {
+            auto db = pst::NodeDatabase::open(m_path);
+            QVERIFY(db.hasValue());
+            pst::NodeDatabase &ndb = *db.value();
+            auto message = ndb.node(m_rich);
+            QVERIFY(message.hasValue());
+            auto subs = ndb.subnodes(message->bidSub);
+            QVERIFY(subs.hasValue());
+            std::optional<pst::SlEntry> attachment;
+            for (const pst::SlEntry &e : *subs)
+                if (pst::nid::type(e.nid) == pst::nid::Attachment && e.bidSub != 0)
+                    attachment = e;
+            QVERIFY(attachment);
+            auto block = ndb.blockEntry(attachment->bidSub);
+            QVERIFY(block.hasValue());
+            const pst::Layout &l = pst::kUnicodeLayout;
+            const qsizetype ib = qsizetype(block->bref.ib);
+            QCOMPARE(pst::bytes::get16(file, ib + 2), quint16(1));  // one entry: the attached message
+            pst::bytes::put64(file, ib + l.slHeaderSize + 8, message->bidData);
+            pst::bytes::put64(file, ib + l.slHeaderSize + 16, message->bidSub);
+            pst::bytes::put32(file, ib + qsizetype(l.blockSize(block->cb)) - l.blockTrailerSize + l.blockCrcAt,
+                              pst::pstCrc(file.constData() + ib, block->cb));
+        }
+        const QString path = m_dir.filePath(QStringLiteral("loop.pst"));
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(file), file.size());
+        }
+        NativeEngine engine;
+        QVERIFY(engine.open(path).hasValue());
+        auto m = engine.readMessage(MessageKey{m_rich, {}}, {});
+        QVERIFY(m.hasValue());
+        const RawAttachment &a = m->attachments.value[2];
+        QVERIFY(!a.embedded);
+        QVERIFY(a.embeddedFailure.has_value());
+        QVERIFY2(a.embeddedFailure->contains(QLatin1String("lies in itself")), qPrintable(*a.embeddedFailure));
+        QCOMPARE(text(m->properties, 0x0037), QStringLiteral("Mit Anhängen"));
     }
 
     void leavesTheArchiveUntouched()

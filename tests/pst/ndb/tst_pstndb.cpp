@@ -467,6 +467,11 @@ private slots:
         patchBlock(selfRef, f.xBlock, l.xHeaderSize + 3 * 8, le64Bytes(f.xBlock.bid));
         QTest::newRow("xblock names itself") << selfRef << kXNode
                                              << QStringLiteral("entry 3 (%1) is of the wrong kind").arg(hex(f.xBlock.bid));
+        QByteArray twice = good;
+        const QByteArray secondLeaf = good.mid(qsizetype(f.xBlock.ib) + l.xHeaderSize + 2 * 8, 8);
+        patchBlock(twice, f.xBlock, l.xHeaderSize + 3 * 8, secondLeaf);
+        QTest::newRow("xblock names a block twice") << twice << kXNode
+                                                    << QStringLiteral("names block %1 twice").arg(hex(get64(secondLeaf, 0)));
         QByteArray xCount = good;
         QByteArray count(2, '\0');
         put16(count, 0, 2000);
