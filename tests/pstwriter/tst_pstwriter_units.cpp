@@ -113,7 +113,8 @@ private slots:
         QTest::newRow("no folders") << QStringLiteral("folders=0") << false;
         QTest::newRow("not a number") << QStringLiteral("messages=many") << false;
         QTest::newRow("unknown key") << QStringLiteral("colour=blue") << false;
-        QTest::newRow("bad encoding") << QStringLiteral("encoding=cyclic") << false;
+        QTest::newRow("cyclic encoding") << QStringLiteral("encoding=cyclic") << true;
+        QTest::newRow("bad encoding") << QStringLiteral("encoding=rot13") << false;
     }
     void syntheticSettings()
     {
@@ -131,6 +132,8 @@ private slots:
         }
         if (text.contains(QLatin1String("permute")))
             QCOMPARE(settings->encoding, std::optional<Encoding>(Encoding::Permute));
+        if (text.contains(QLatin1String("cyclic")))
+            QCOMPARE(settings->encoding, std::optional<Encoding>(Encoding::Cyclic));
     }
 };
 

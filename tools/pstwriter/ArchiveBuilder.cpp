@@ -3,7 +3,7 @@
 #include "Ltp.h"
 #include "Nid.h"
 #include "PropertyBag.h"
-#include "RtfCompressor.h"
+#include "pst/format/Lzfu.h"
 
 #include <QCoreApplication>
 
@@ -219,7 +219,7 @@ PropertyBag messageProperties(const Message &m)
         p.setInt32(PidInternetCodepage, m.bodyCodepage);
     }
     if (m.rtf) {
-        p.setBinary(PidRtfCompressed, compressRtf(*m.rtf));
+        p.setBinary(PidRtfCompressed, pst::compressRtf(*m.rtf));
         p.setBool(PidRtfInSync, true);
     }
     return p;

@@ -41,11 +41,11 @@ int main(int argc, char **argv)
     const QCommandLineOption synthetic(
         QStringLiteral("synthetic"),
         QStringLiteral("Build a synthetic archive: folders=N,messages=M,seed=S,biggest=B,depth=D,body=CHARS,"
-                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,inlineEvery=K,encoding=none|permute."),
+                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,inlineEvery=K,encoding=none|permute|cyclic."),
         QStringLiteral("settings"));
     const QCommandLineOption encoding(QStringLiteral("encoding"),
-                                      QStringLiteral("Store data blocks as they are (none) or permuted (permute)."),
-                                      QStringLiteral("none|permute"));
+                                      QStringLiteral("Store data blocks as they are (none), permuted (permute) or with the cyclic cipher (cyclic)."),
+                                      QStringLiteral("none|permute|cyclic"));
     const QCommandLineOption damage(QStringLiteral("damage"),
                                     QStringLiteral("Spoil the finished archive (repeatable): truncate=OFFSET, "
                                                    "overwrite=TARGET or bytes=OFFSET:HEX."),
@@ -86,7 +86,7 @@ int main(int argc, char **argv)
     if (parser.isSet(encoding)) {
         const auto e = encodingFromName(parser.value(encoding));
         if (!e)
-            return failWith(QStringLiteral("--encoding takes none or permute"), 2);
+            return failWith(QStringLiteral("--encoding takes none, permute or cyclic"), 2);
         options.encoding = *e;
     }
     QList<Damage> damages;
