@@ -4,6 +4,7 @@
 // left untouched, and the corpus's counts.
 #include "ArchiveBuilder.h"
 #include "ManifestReader.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
@@ -51,21 +52,9 @@ const RawFolder *find(const QList<RawFolder> &folders, const QString &name)
     return nullptr;
 }
 
-QByteArray payload(int size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(i * 13 + seed);
-    return b;
-}
+using ostrel::test::payload;
 
-pw::Message message(const QString &subject)
-{
-    pw::Message m;
-    m.subject = subject;
-    m.body = QStringLiteral("Hallo ") + subject;
-    return m;
-}
+pw::Message message(const QString &subject) { return ostrel::test::plainMessage(subject); }
 
 QByteArray digest(const QString &path)
 {
@@ -307,12 +296,8 @@ private slots:
     {
         // The attached message's subnode is pointed at its parent's own
         // properties: reading it would never end.
-        QByteArray file;
-        {
-            QFile f(m_path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            file = f.readAll();
-        }
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        QVERIFY(!file.isEmpty());
         {
             auto db = pst::NodeDatabase::open(m_path);
             QVERIFY(db.hasValue());
@@ -333,15 +318,10 @@ private slots:
             QCOMPARE(pst::bytes::get16(file, ib + 2), quint16(1));  // one entry: the attached message
             pst::bytes::put64(file, ib + l.slHeaderSize + 8, message->bidData);
             pst::bytes::put64(file, ib + l.slHeaderSize + 16, message->bidSub);
-            pst::bytes::put32(file, ib + qsizetype(l.blockSize(block->cb)) - l.blockTrailerSize + l.blockCrcAt,
-                              pst::pstCrc(file.constData() + ib, block->cb));
+            ostrel::test::resealBlock(file, quint64(ib), block->cb);
         }
         const QString path = m_dir.filePath(QStringLiteral("loop.pst"));
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            QCOMPARE(f.write(file), file.size());
-        }
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
         NativeEngine engine;
         QVERIFY(engine.open(path).hasValue());
         auto m = engine.readMessage(MessageKey{m_rich, {}}, {});

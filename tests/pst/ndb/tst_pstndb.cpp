@@ -2,6 +2,7 @@
 // node trees, XBLOCK and XXBLOCK data, SLBLOCK and SIBLOCK subnodes),
 // damaged copies of them, files that are no archives, and the corpus.
 #include "NdbWriter.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
@@ -119,26 +120,12 @@ bool write(const QString &path, pw::Encoding encoding, bool withXX, Fixture &f)
     return true;
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Rewrites a block's stored bytes and then its checksum, so that only the
 // structure is wrong, not the checksum.
 void patchBlock(QByteArray &file, const pw::BlockRecord &b, qsizetype at, const QByteArray &bytes)
 {
     file.replace(qsizetype(b.ib) + at, bytes.size(), bytes);
-    const Layout &l = kUnicodeLayout;
-    const quint64 trailer = b.ib + l.blockSize(b.cb) - quint64(l.blockTrailerSize);
-    put32(file, qsizetype(trailer) + l.blockCrcAt, pstCrc(file.constData() + b.ib, b.cb));
+    ostrel::test::resealBlock(file, b.ib, b.cb);
 }
 
 void resealPage(QByteArray &file, quint64 ib)
@@ -180,7 +167,7 @@ class TestNdb : public QObject {
     QString damagedCopy(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
-        return writeBytes(path, bytes) ? path : QString();
+        return ostrel::test::writeFileBytes(path, bytes) ? path : QString();
     }
 
     static QList<quint64> nbtRootEntries(const QByteArray &file, quint64 rootIb)
@@ -422,7 +409,7 @@ private slots:
         if (path == QLatin1String("fifo") && !QFile::exists(full))
             QCOMPARE(::mkfifo(QFile::encodeName(full).constData(), 0600), 0);
         if (path == QLatin1String("empty.pst"))
-            QVERIFY(writeBytes(full, QByteArray()));
+            QVERIFY(ostrel::test::writeFileBytes(full, QByteArray()));
         auto db = NodeDatabase::open(full);
         QVERIFY(!db.hasValue());
         QCOMPARE(db.error().kind, kind);
@@ -435,7 +422,7 @@ private slots:
         QTest::addColumn<QString>("error");
 
         const Fixture &f = m_none;
-        const QByteArray good = fileBytes(f.path);
+        const QByteArray good = ostrel::test::fileBytes(f.path);
         QVERIFY(!good.isEmpty());
         const Layout &l = kUnicodeLayout;
 
