@@ -448,7 +448,6 @@ private slots:
                      qPrintable(what));
         }
         // Most damage meets a checksum; some lands where nothing is read.
-        // Most damage meets a checksum; some lands where nothing is read.
         QVERIFY(reported > 0 && reported < 150);
     }
 
