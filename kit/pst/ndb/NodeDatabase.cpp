@@ -207,11 +207,19 @@ Result<QByteArray> NodeDatabase::readBlock(const BbtEntry &entry, quint64 bid)
     stored.truncate(entry.cb);
     if (bid::isInternal(bid))
         return stored;
+    const bool compressed = m_layout.blockInflatedAt >= 0 && t.compressed();
+    const QByteArray raw = compressed ? stored : QByteArray();
     decodeBlock(m_header.encoding, stored.data(), stored.size(), t.bid);
-    if (m_layout.blockInflatedAt >= 0 && t.compressed()) {
+    if (compressed) {
         if (t.inflated > m_layout.maxBlockData)
             return Error::damaged(kBlock, QStringLiteral("%1 inflates to %2 bytes").arg(name).arg(t.inflated), ib);
         auto plain = inflateBlock(stored, t.inflated);
+        // Whether a compressed block is encoded after compression is not
+        // documented; a stream that is not encoded is accepted too.
+        if (!plain && m_header.encoding != Encoding::None) {
+            if (auto unencoded = inflateBlock(raw, t.inflated))
+                return unencoded;
+        }
         if (!plain)
             return Error::damaged(kBlock, QStringLiteral("%1: %2").arg(name, plain.error().text), ib);
         return plain;

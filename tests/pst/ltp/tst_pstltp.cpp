@@ -4,6 +4,7 @@
 // corpus's stores and folder tables.
 #include "Ltp.h"
 #include "NdbWriter.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
@@ -135,18 +136,6 @@ bool write(const QString &path, pw::Encoding encoding)
         w.addNode(kEmptyTable, w.writeNode(t.build(ids)), 0);
     }
     return w.finish(pw::HeaderFields{});
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 PropertyValue value(quint16 type, const QByteArray &bytes) { return {type, bytes}; }
@@ -441,7 +430,7 @@ private slots:
         QFETCH(int, at);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, error);
-        QByteArray file = fileBytes(m_plain);
+        QByteArray file = ostrel::test::fileBytes(m_plain);
         QVERIFY(!file.isEmpty());
         {
             auto db = openDb(m_plain);
@@ -453,12 +442,10 @@ private slots:
             QVERIFY(!bid::isInternal(node->bidData));
             const qsizetype ib = qsizetype(entry->bref.ib);
             file.replace(ib + at, bytes.size(), bytes);
-            const Layout &l = kUnicodeLayout;
-            const qsizetype trailer = ib + qsizetype(l.blockSize(entry->cb)) - l.blockTrailerSize;
-            put32(file, trailer + l.blockCrcAt, pstCrc(file.constData() + ib, entry->cb));
+            ostrel::test::resealBlock(file, quint64(ib), entry->cb);
         }
         const QString path = m_dir.filePath(QStringLiteral("damaged.pst"));
-        QVERIFY(writeBytes(path, file));
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
         auto db = openDb(path);
         QVERIFY(db);
         std::optional<Error> failure;

@@ -4,6 +4,7 @@
 // folder and message counts libpff's tools recorded.
 #include "ArchiveBuilder.h"
 #include "ManifestReader.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
@@ -51,22 +52,9 @@ const Folder *find(const QList<Folder> &folders, const QString &name)
     return nullptr;
 }
 
-QByteArray payload(int size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(i * 13 + seed);
-    return b;
-}
+using ostrel::test::payload;
 
-pw::Message message(const QString &subject)
-{
-    pw::Message m;
-    m.subject = subject;
-    m.senderName = QStringLiteral("Anna Berger");
-    m.body = QStringLiteral("Hallo ") + subject;
-    return m;
-}
+pw::Message message(const QString &subject) { return ostrel::test::plainMessage(subject); }
 
 QByteArray le(quint64 v, int size)
 {
@@ -272,12 +260,8 @@ private slots:
     void damagedTables()
     {
         QFETCH(quint32, sub);
-        QByteArray file;
-        {
-            QFile f(m_path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            file = f.readAll();
-        }
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        QVERIFY(!file.isEmpty());
         {
             auto db = openDb(m_path);
             QVERIFY(db);
@@ -294,16 +278,10 @@ private slots:
             // The heap's signature byte, with the block checksum made good.
             const qsizetype ib = qsizetype(entry->bref.ib);
             file[ib + 2] = char(file[ib + 2] ^ 0x55);
-            const Layout &l = kUnicodeLayout;
-            put32(file, ib + qsizetype(l.blockSize(entry->cb)) - l.blockTrailerSize + l.blockCrcAt,
-                  pstCrc(file.constData() + ib, entry->cb));
+            ostrel::test::resealBlock(file, quint64(ib), entry->cb);
         }
         const QString path = m_dir.filePath(QStringLiteral("damaged.pst"));
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            QCOMPARE(f.write(file), file.size());
-        }
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
         auto db = openDb(path);
         QVERIFY(db);
         MessageReader reader(*db);

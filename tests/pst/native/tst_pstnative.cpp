@@ -4,6 +4,7 @@
 // left untouched, and the corpus's counts.
 #include "ArchiveBuilder.h"
 #include "ManifestReader.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,21 +53,9 @@ const RawFolder *find(const QList<RawFolder> &folders, const QString &name)
     return nullptr;
 }
 
-QByteArray payload(int size, int seed)
-{
-    QByteArray b(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
-        b[i] = char(i * 13 + seed);
-    return b;
-}
+using ostrel::test::payload;
 
-pw::Message message(const QString &subject)
-{
-    pw::Message m;
-    m.subject = subject;
-    m.body = QStringLiteral("Hallo ") + subject;
-    return m;
-}
+pw::Message message(const QString &subject) { return ostrel::test::plainMessage(subject); }
 
 QByteArray digest(const QString &path)
 {
@@ -75,6 +65,69 @@ QByteArray digest(const QString &path)
     QCryptographicHash h(QCryptographicHash::Sha256);
     h.addData(&f);
     return h.result();
+}
+
+
+// What an engine gives of a whole archive, and every part it said it could
+// not read.
+struct Census {
+    qint64 folders = 0;
+    qint64 messages = 0;
+    qint64 recipients = 0;
+    qint64 attachments = 0;
+    qint64 attachmentBytes = 0;
+    QStringList failures;
+};
+
+void countMessage(const RawMessage &m, Census &c)
+{
+    ++c.messages;
+    if (!m.recipients.readable())
+        c.failures.append(*m.recipients.failure);
+    if (!m.attachments.readable())
+        c.failures.append(*m.attachments.failure);
+    c.recipients += m.recipients.value.size();
+    for (const RawAttachment &a : m.attachments.value) {
+        ++c.attachments;
+        if (a.embeddedFailure)
+            c.failures.append(*a.embeddedFailure);
+        if (a.embedded)
+            countMessage(*a.embedded, c);
+        else if (a.data)
+            c.attachmentBytes += a.data->size();
+        else if (!a.embeddedFailure)
+            c.failures.append(QStringLiteral("attachment without data"));
+    }
+}
+
+Census census(const QString &path)
+{
+    Census c;
+    NativeEngine engine;
+    auto archive = engine.open(path);
+    if (!archive) {
+        c.failures.append(archive.error().message());
+        return c;
+    }
+    if (!archive->folders.readable())
+        c.failures.append(*archive->folders.failure);
+    const InlineDataPolicy all = [](const PropertyBag &, qint64) { return true; };
+    std::function<void(const QList<RawFolder> &)> walk = [&](const QList<RawFolder> &folders) {
+        for (const RawFolder &f : folders) {
+            ++c.folders;
+            if (!f.children.readable())
+                c.failures.append(*f.children.failure);
+            auto page = engine.readMessages(f.node, 0, 100000, all);
+            if (!page)
+                c.failures.append(page.error().message());
+            else
+                for (const RawMessage &m : *page)
+                    countMessage(m, c);
+            walk(f.children.value);
+        }
+    };
+    walk(archive->folders.value);
+    return c;
 }
 
 }  // namespace
@@ -308,12 +361,8 @@ private slots:
     {
         // The attached message's subnode is pointed at its parent's own
         // properties: reading it would never end.
-        QByteArray file;
-        {
-            QFile f(m_path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            file = f.readAll();
-        }
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        QVERIFY(!file.isEmpty());
         {
             auto db = pst::NodeDatabase::open(m_path);
             QVERIFY(db.hasValue());
@@ -334,15 +383,10 @@ private slots:
             QCOMPARE(pst::bytes::get16(file, ib + 2), quint16(1));  // one entry: the attached message
             pst::bytes::put64(file, ib + l.slHeaderSize + 8, message->bidData);
             pst::bytes::put64(file, ib + l.slHeaderSize + 16, message->bidSub);
-            pst::bytes::put32(file, ib + qsizetype(l.blockSize(block->cb)) - l.blockTrailerSize + l.blockCrcAt,
-                              pst::pstCrc(file.constData() + ib, block->cb));
+            ostrel::test::resealBlock(file, quint64(ib), block->cb);
         }
         const QString path = m_dir.filePath(QStringLiteral("loop.pst"));
-        {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            QCOMPARE(f.write(file), file.size());
-        }
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
         NativeEngine engine;
         QVERIFY(engine.open(path).hasValue());
         auto m = engine.readMessage(MessageKey{m_rich, {}}, {});
@@ -367,6 +411,45 @@ private slots:
         }
         QCOMPARE(digest(m_path), before);
         QCOMPARE(QFileInfo(m_path).lastModified(), modified);
+    }
+
+    void damagedVariantsNeverLoseDataSilently()
+    {
+        // Byte flips, zeroed runs and truncations of the written archive:
+        // each variant reads what the intact one gives, or says what it
+        // could not read.
+        const Census intact = census(m_path);
+        QVERIFY2(intact.failures.isEmpty(), qPrintable(intact.failures.join(QLatin1String("; "))));
+        QCOMPARE(intact.messages, qint64(kMany + 3));
+        const QByteArray good = ostrel::test::fileBytes(m_path);
+        QRandomGenerator rng(20261207);
+        const QString path = m_dir.filePath(QStringLiteral("variant.pst"));
+        int reported = 0;
+        for (int variant = 0; variant < 150; ++variant) {
+            QByteArray bytes = good;
+            const int kind = variant % 3;
+            const auto at = qsizetype(rng.bounded(quint32(good.size())));
+            if (kind == 0) {
+                bytes[at] = char(bytes[at] ^ char(1 << rng.bounded(8)));
+            } else if (kind == 1) {
+                const qsizetype n = std::min<qsizetype>(512, bytes.size() - at);
+                std::fill_n(bytes.data() + at, n, '\0');
+            } else {
+                bytes.truncate(at);
+            }
+            QVERIFY(ostrel::test::writeFileBytes(path, bytes));
+            const Census c = census(path);
+            if (!c.failures.isEmpty()) {
+                ++reported;
+                continue;
+            }
+            const QString what = QStringLiteral("variant %1 (kind %2 at %3)").arg(variant).arg(kind).arg(at);
+            QVERIFY2(c.folders == intact.folders && c.messages == intact.messages && c.recipients == intact.recipients
+                         && c.attachments == intact.attachments && c.attachmentBytes == intact.attachmentBytes,
+                     qPrintable(what));
+        }
+        // Most damage meets a checksum; some lands where nothing is read.
+        QVERIFY(reported > 0 && reported < 150);
     }
 
     void corpus()

@@ -2,9 +2,11 @@
 // node trees, XBLOCK and XXBLOCK data, SLBLOCK and SIBLOCK subnodes),
 // damaged copies of them, files that are no archives, and the corpus.
 #include "NdbWriter.h"
+#include "ReaderFixtures.h"
 #include "TestSupport.h"
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
+#include "pst/format/Inflate.h"
 #include "pst/format/Nid.h"
 #include "pst/ndb/NodeDatabase.h"
 
@@ -119,26 +121,12 @@ bool write(const QString &path, pw::Encoding encoding, bool withXX, Fixture &f)
     return true;
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // Rewrites a block's stored bytes and then its checksum, so that only the
 // structure is wrong, not the checksum.
 void patchBlock(QByteArray &file, const pw::BlockRecord &b, qsizetype at, const QByteArray &bytes)
 {
     file.replace(qsizetype(b.ib) + at, bytes.size(), bytes);
-    const Layout &l = kUnicodeLayout;
-    const quint64 trailer = b.ib + l.blockSize(b.cb) - quint64(l.blockTrailerSize);
-    put32(file, qsizetype(trailer) + l.blockCrcAt, pstCrc(file.constData() + b.ib, b.cb));
+    ostrel::test::resealBlock(file, b.ib, b.cb);
 }
 
 void resealPage(QByteArray &file, quint64 ib)
@@ -152,6 +140,80 @@ QByteArray le64Bytes(quint64 v)
     QByteArray b(8, '\0');
     put64(b, 0, v);
     return b;
+}
+
+
+// A minimal archive of 4 KiB pages, made here since no writer makes them:
+// one node-tree leaf, one block-tree leaf, and two data blocks, the first
+// zlib-compressed (its stream permuted too, or not), the second permuted.
+QByteArray fourKiBArchive(const QByteArray &compressedPlain, const QByteArray &permutedPlain, bool encodeStream)
+{
+    const Layout &l = kUnicode4kLayout;
+    const quint64 nbtAt = 0x1000, bbtAt = 0x2000, firstAt = 0x3000;
+    const quint64 nbtBid = 0x100, bbtBid = 0x104, firstBid = 0x10, secondBid = 0x14;
+    QByteArray file(0x5000, '\0');
+
+    QByteArray h(Header::kSize, '\0');
+    std::memcpy(h.data(), "!BDN", 4);
+    put16(h, 8, Header::kClientOst);
+    put16(h, 10, 36);
+    put64(h, 184, quint64(file.size()));
+    put64(h, 216, nbtBid);
+    put64(h, 224, nbtAt);
+    put64(h, 232, bbtBid);
+    put64(h, 240, bbtAt);
+    put8(h, 512, 0x80);
+    put8(h, 513, quint8(Encoding::Permute));
+    put32(h, 4, pstCrc(h.constData() + 8, 471));
+    put32(h, 524, pstCrc(h.constData() + 8, 516));
+    file.replace(0, h.size(), h);
+
+    QByteArray deflated = deflateBlock(compressedPlain);
+    if (encodeStream)
+        encodeBlock(Encoding::Permute, deflated.data(), deflated.size(), firstBid);
+    QByteArray permuted = permutedPlain;
+    encodeBlock(Encoding::Permute, permuted.data(), permuted.size(), secondBid);
+    const quint64 secondAt = firstAt + l.blockSize(quint32(deflated.size()));
+    const struct {
+        quint64 at, bid;
+        QByteArray stored;
+        int inflated;
+    } blocks[] = {{firstAt, firstBid, deflated, int(compressedPlain.size())},
+                  {secondAt, secondBid, permuted, int(permuted.size())}};
+    QByteArray bbtEntries;
+    for (const auto &b : blocks) {
+        const auto cb = quint16(b.stored.size());
+        file.replace(qsizetype(b.at), b.stored.size(), b.stored);
+        auto *t = reinterpret_cast<uchar *>(file.data()) + b.at + l.blockSize(cb) - quint64(l.blockTrailerSize);
+        writeBlockTrailer(l, t, cb, blockSignature(b.at, b.bid), pstCrc(file.constData() + b.at, cb), b.bid);
+        qToLittleEndian(quint16(b.inflated), t + l.blockInflatedAt);
+        QByteArray e(l.bbtEntrySize, '\0');
+        put64(e, 0, b.bid);
+        put64(e, 8, b.at);
+        put16(e, 16, cb);
+        put16(e, 18, 1);
+        bbtEntries += e;
+    }
+    QByteArray nbtEntries;
+    for (const auto &[node, dataBid] : {std::pair<quint32, quint64>{0x21, firstBid}, {0x61, secondBid}}) {
+        QByteArray e(l.nbtEntrySize, '\0');
+        put64(e, 0, node);
+        put64(e, 8, dataBid);
+        nbtEntries += e;
+    }
+    auto writePage = [&](quint64 at, quint64 pageBid, PageType type, const QByteArray &entries, int entrySize) {
+        QByteArray page(l.pageSize, '\0');
+        page.replace(0, entries.size(), entries);
+        put16(page, l.btCountAt, quint16(entries.size() / entrySize));
+        put16(page, l.btCountAt + 2, quint16(l.btEntriesSize / entrySize));
+        put8(page, l.btEntrySizeAt, quint8(entrySize));
+        put8(page, l.btLevelAt, 0);
+        writePageTrailer(l, reinterpret_cast<uchar *>(page.data()), type, blockSignature(at, pageBid), pageBid);
+        file.replace(qsizetype(at), page.size(), page);
+    };
+    writePage(nbtAt, nbtBid, PageType::Nbt, nbtEntries, l.nbtEntrySize);
+    writePage(bbtAt, bbtBid, PageType::Bbt, bbtEntries, l.bbtEntrySize);
+    return file;
 }
 
 }  // namespace
@@ -180,7 +242,7 @@ class TestNdb : public QObject {
     QString damagedCopy(const QString &name, const QByteArray &bytes)
     {
         const QString path = m_dir.filePath(name);
-        return writeBytes(path, bytes) ? path : QString();
+        return ostrel::test::writeFileBytes(path, bytes) ? path : QString();
     }
 
     static QList<quint64> nbtRootEntries(const QByteArray &file, quint64 rootIb)
@@ -405,6 +467,43 @@ private slots:
         QCOMPARE(db->subnode(parent->bidSub, subnodeId(400)).error().kind, Error::Kind::Missing);
     }
 
+    void fourKiBPages()
+    {
+        // The variant of later OST files, which no file here exercises: the
+        // layout, the 2-byte entry counts, 512-byte block alignment and
+        // compressed blocks, as the code reads them.
+        const QByteArray text = QByteArray("Komprimierter Block ").repeated(200);
+        const QByteArray plain = pattern(700, 11);
+        const QString path = m_dir.filePath(QStringLiteral("pages4k.ost"));
+        for (const bool encodeStream : {false, true}) {
+            QVERIFY(ostrel::test::writeFileBytes(path, fourKiBArchive(text, plain, encodeStream)));
+            auto db = openOk(path);
+            QVERIFY(db);
+            QCOMPARE(db->header().variant, Variant::Unicode4k);
+            QCOMPARE(db->header().client, Header::kClientOst);
+            for (const auto &[node, expected] : {std::pair<quint32, QByteArray>{0x21, text}, {0x61, plain}}) {
+                auto entry = db->node(node);
+                QVERIFY2(entry.hasValue(), qPrintable(entry ? QString() : entry.error().text));
+                auto tree = db->dataTree(entry->bidData);
+                QVERIFY2(tree.hasValue(), qPrintable(tree ? QString() : tree.error().text));
+                QCOMPARE(tree->total, quint64(expected.size()));
+                QCOMPARE(*db->readAll(*tree, 1 << 20), expected);
+            }
+        }
+        // A compressed block that does not inflate to its declared size is damage.
+        QByteArray bad = fourKiBArchive(text, plain, false);
+        const Layout &l = kUnicode4kLayout;
+        const auto cb = quint16(deflateBlock(text).size());
+        const qsizetype trailer = 0x3000 + qsizetype(l.blockSize(cb)) - l.blockTrailerSize;
+        put16(bad, trailer + l.blockInflatedAt, quint16(text.size() + 1));
+        QVERIFY(ostrel::test::writeFileBytes(path, bad));
+        auto damaged = openOk(path);
+        QVERIFY(damaged);
+        auto tree = damaged->dataTree(damaged->node(0x21)->bidData);
+        QVERIFY(!tree.hasValue());
+        QVERIFY2(tree.error().text.contains(QLatin1String("do not inflate to")), qPrintable(tree.error().text));
+    }
+
     void notAnArchive_data()
     {
         QTest::addColumn<QString>("path");
@@ -422,7 +521,7 @@ private slots:
         if (path == QLatin1String("fifo") && !QFile::exists(full))
             QCOMPARE(::mkfifo(QFile::encodeName(full).constData(), 0600), 0);
         if (path == QLatin1String("empty.pst"))
-            QVERIFY(writeBytes(full, QByteArray()));
+            QVERIFY(ostrel::test::writeFileBytes(full, QByteArray()));
         auto db = NodeDatabase::open(full);
         QVERIFY(!db.hasValue());
         QCOMPARE(db.error().kind, kind);
@@ -435,7 +534,7 @@ private slots:
         QTest::addColumn<QString>("error");
 
         const Fixture &f = m_none;
-        const QByteArray good = fileBytes(f.path);
+        const QByteArray good = ostrel::test::fileBytes(f.path);
         QVERIFY(!good.isEmpty());
         const Layout &l = kUnicodeLayout;
 
