@@ -233,19 +233,22 @@ private slots:
     void damaged_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("step");  // the reader step the open fails in; empty: it opens
-        QTest::newRow("header magic") << "overwrite=header-magic" << "file_open: ";
-        QTest::newRow("header checksum") << "overwrite=header-crc" << "file_open: ";
-        QTest::newRow("cut in the header") << "truncate=100" << "file_open: ";
-        QTest::newRow("empty file") << "truncate=0" << "file_open: ";
-        QTest::newRow("node tree root") << "overwrite=nbt-root" << "";
-        QTest::newRow("root folder") << "overwrite=root-folder" << "";
-        QTest::newRow("a message") << "overwrite=message:3" << "";
+        QTest::addColumn<QString>("step");  // the structure the open fails in; empty: it opens
+        QTest::addColumn<PSTError::Kind>("kind");
+        const auto parsing = PSTError::Kind::parsingFailed;
+        QTest::newRow("header magic") << "overwrite=header-magic" << "" << PSTError::Kind::invalidFormat;
+        QTest::newRow("header checksum") << "overwrite=header-crc" << "header: checksum mismatch at 0x4" << parsing;
+        QTest::newRow("cut in the header") << "truncate=100" << "header: " << parsing;
+        QTest::newRow("empty file") << "truncate=0" << "" << PSTError::Kind::invalidFormat;
+        QTest::newRow("node tree root") << "overwrite=nbt-root" << "" << parsing;
+        QTest::newRow("root folder") << "overwrite=root-folder" << "" << parsing;
+        QTest::newRow("a message") << "overwrite=message:3" << "" << parsing;
     }
     void damaged()
     {
         QFETCH(QString, damage);
         QFETCH(QString, step);
+        QFETCH(PSTError::Kind, kind);
         const QString path = m_dir.filePath(QStringLiteral("damaged.pst"));
         QFile::remove(path);
         QVERIFY(QFile::copy(m_path, path));
@@ -256,12 +259,12 @@ private slots:
 
         PSTActor actor;
         const auto opened = openSync(actor, path);
-        if (!step.isEmpty() || !opened.hasValue()) {
-            // Whatever is wrong, a file libpff will not take is a read error
-            // naming the step.
+        if (!step.isEmpty() || kind != PSTError::Kind::parsingFailed || !opened.hasValue()) {
+            // A file no engine will take: not an archive at all, or a read
+            // error naming the structure and where it broke.
             QVERIFY(!opened.hasValue());
-            QCOMPARE(opened.error().kind(), PSTError::Kind::parsingFailed);
-            QVERIFY2(opened.error().message().startsWith(step), qPrintable(opened.error().message()));
+            QCOMPARE(opened.error().kind(), kind);
+            QVERIFY2(step.isEmpty() || opened.error().message().startsWith(step), qPrintable(opened.error().message()));
             return;
         }
         // One spoilt message: the archive opens; its folder's page either

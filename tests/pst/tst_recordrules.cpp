@@ -326,9 +326,11 @@ private slots:
             QVERIFY(opened.error().message().startsWith(QLatin1String("file_open: native")));
     }
 
-    void nativeNotYetBuiltIn()
+    void nativeMissingFromAFactory()
     {
-        PSTActor actor(EngineChoice::native);
+        EngineFactory factory;
+        factory.libpff = [] { return std::unique_ptr<ArchiveEngine>(); };
+        PSTActor actor(EngineChoice::native, factory);
         const auto opened = actor.openFile(QUrl::fromLocalFile(placeholder("b.pst"))).result();
         QVERIFY(!opened);
         QCOMPARE(opened.error().message(), QStringLiteral("the native engine is not available yet"));

@@ -38,8 +38,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("says");
         QTest::newRow("libpff") << "libpff" << 0 << "Read by the libpff engine.";
-        QTest::newRow("automatic") << "automatic" << 0 << "Read by the libpff engine.";
-        QTest::newRow("native, not built in yet") << "native" << 1 << "the native engine is not available yet";
+        QTest::newRow("automatic") << "automatic" << 0 << "Read by the native engine.";
+        QTest::newRow("native") << "native" << 0 << "Read by the native engine.";
         QTest::newRow("unknown") << "fast" << 2 << "--engine";
     }
     void engineChoice()

@@ -213,7 +213,7 @@ private slots:
         QCOMPARE(vm->selectedMessage(), std::nullopt);
         QVERIFY(vm->messages().isEmpty());
         QVERIFY(vm->errorMessage());
-        QVERIFY(vm->errorMessage()->startsWith(QLatin1String("Read error: file_open: ")));
+        QVERIFY(vm->errorMessage()->startsWith(QLatin1String("Read error: header: ")));
         QCOMPARE(vm->recentFiles().size(), 1);
 
         // Its folders belong to no open archive any more.

@@ -401,7 +401,7 @@ private slots:
         open("pstreader_truncated_in_header.pst");
         QTRY_COMPARE(m_platform->alerts.size(), 1);
         QCOMPARE(m_platform->alerts[0].title, QStringLiteral("Error"));
-        QVERIFY(m_platform->alerts[0].message.startsWith(QLatin1String("Read error: file_open: ")));
+        QVERIFY(m_platform->alerts[0].message.startsWith(QLatin1String("Read error: header: ")));
         QCOMPARE(m_platform->alerts[0].buttons, QStringList{"OK"});
         QCOMPARE(vm().errorMessage(), std::nullopt);
 
