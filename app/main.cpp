@@ -1,5 +1,6 @@
 #include "AppShell.h"
 #include "MainWindow.h"
+#include "SandboxPolicy.h"
 #include "UpdateController.h"
 #include "icons/SymbolIcons.h"
 #include "platform/QtPlatform.h"
@@ -14,11 +15,23 @@
 #include <QNetworkAccessManager>
 #include <QSettings>
 #include <QTranslator>
+#include <cstdio>
 
 using namespace ostrel;
 
+namespace {
+void printLine(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+}  // namespace
+
 int main(int argc, char **argv)
 {
+    // Before Qt starts, since Chromium reads its sandbox setting once, at its own start.
+    const SandboxChoice sandbox = chooseSandbox(SandboxInputs::ofThisProcess(argc, argv));
+    applySandboxChoice(sandbox);
+
     WebView::registerUrlScheme();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ostrel"));
@@ -40,11 +53,23 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QApplication::translate("ostrel", "Read-only viewer for Outlook PST mail archives"));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("no-sandbox"),
+        QApplication::translate("ostrel", "Turn off Chromium's sandbox, which shows HTML mail (needed to run as root)")));
     parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("ostrel", "Archives to open, one window each"),
                                  QStringLiteral("[FILE...]"));
     parser.process(app);
 
     QtPlatform platform;
+    if (sandbox.decision == SandboxChoice::Decision::refuseAsRoot) {
+        // Said before Chromium could end the process without a window.
+        printLine(rootRefusalLine());
+        platform.runAlert(rootRefusalAlert());
+        return 1;
+    }
+    if (sandbox.decision == SandboxChoice::Decision::off)
+        printLine(sandboxOffNotice(sandbox));
+
     QNetworkAccessManager session;
     QSettings settings;
     UpdateController updates(platform, &session, &settings, UpdateControllerSetup::forRunningApplication());
