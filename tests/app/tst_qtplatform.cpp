@@ -113,15 +113,31 @@ private slots:
         const QStringList filters = archiveNameFilters();
         QStringList listed;
         QString startFilter;
-        QTimer::singleShot(0, this, [&] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog)
+        bool loadedInTime = false;
+        // The panel shows after exec() has started; look for it until it is there.
+        QTimer poll;
+        int tries = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QFileDialog *dialog = nullptr;
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (auto *d = qobject_cast<QFileDialog *>(w); d && d->isVisible())
+                    dialog = d;
+            }
+            if (!dialog) {
+                if (++tries > 200)
+                    poll.stop();  // no panel: the comparisons below fail
                 return;
+            }
+            poll.stop();
+            // Whatever is missing below, the panel closes, so the test fails instead of hanging.
+            auto *asDialog = static_cast<QDialog *>(dialog);
             startFilter = dialog->selectedNameFilter();
             auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
             auto *model = dialog->findChild<QFileSystemModel *>();
-            if (!list || !model)
+            if (!list || !model) {
+                asDialog->reject();
                 return;
+            }
             // The directory is read on a worker thread; it reports when done.
             QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
             dialog->setDirectory(dir.path());
@@ -134,12 +150,20 @@ private slots:
                 out.sort(Qt::CaseInsensitive);
                 return out;
             };
-            QTest::qWaitFor([&] { return loaded.contains(QVariantList{dir.path()}); }, 10000);
-            QTest::qWaitFor([&] { return names().size() >= shown.size(); }, 5000);
+            loadedInTime = QTest::qWaitFor([&] { return loaded.contains(QVariantList{dir.path()}); }, 10000);
+            // The filter is applied after loading; the list may still grow (not a timing check).
+            (void)QTest::qWaitFor([&] { return names().size() >= shown.size(); }, 5000);
             listed = names();
-            dialog->selectFile(pick);
-            dialog->accept();
+            // Chosen as a click does: the row in the list.
+            const QModelIndex root = list->rootIndex();
+            for (int row = 0; row < list->model()->rowCount(root); ++row) {
+                const QModelIndex index = list->model()->index(row, 0, root);
+                if (index.data().toString() == pick)
+                    list->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            }
+            asDialog->accept();
         });
+        poll.start(50);
 
         QtPlatform platform;
         OpenPanelRequest request;
@@ -148,6 +172,7 @@ private slots:
         request.nameFilters = filters;
         const std::optional<QString> chosen = platform.runOpenPanel(request);
 
+        QVERIFY2(loadedInTime, "the panel never listed the directory");
         QCOMPARE(startFilter, filters.constFirst());
         QCOMPARE(listed, shown);
         QCOMPARE(chosen, std::optional<QString>(dir.filePath(pick)));
