@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 
 namespace ostrel {
 
@@ -40,5 +41,8 @@ void applySandboxChoice(const SandboxChoice &choice);
 QString sandboxOffNotice(const SandboxChoice &choice);
 QString rootRefusalLine();
 AlertRequest rootRefusalAlert();
+
+// How long the refusal stays on screen when nobody answers it.
+inline constexpr std::chrono::seconds kRootRefusalShownFor{15};
 
 }  // namespace ostrel

@@ -14,7 +14,9 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
+#include <chrono>
 #include <cstdio>
 
 using namespace ostrel;
@@ -64,6 +66,12 @@ int main(int argc, char **argv)
     if (sandbox.decision == SandboxChoice::Decision::refuseAsRoot) {
         // Said before Chromium could end the process without a window.
         printLine(rootRefusalLine());
+        // Where nobody sees the display (a container, a script), the message
+        // must not keep the process alive: it closes itself after a while.
+        QTimer::singleShot(kRootRefusalShownFor, &app, [] {
+            if (QWidget *dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
         platform.runAlert(rootRefusalAlert());
         return 1;
     }
