@@ -18,6 +18,7 @@
 #include <QTranslator>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 using namespace ostrel;
 
@@ -25,6 +26,15 @@ namespace {
 void printLine(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+// Whether Qt has a window system to start on. Without one, QApplication ends
+// the process with an abort; the command line (--help, --version) and the
+// messages on standard error still have to work in a plain terminal.
+bool hasWindowSystem()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 }  // namespace
 
@@ -35,13 +45,12 @@ int main(int argc, char **argv)
     applySandboxChoice(sandbox);
 
     WebView::registerUrlScheme();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ostrel"));
-    QApplication::setOrganizationName(QStringLiteral("ostrel"));
-    QApplication::setApplicationVersion(QStringLiteral(OSTREL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("app.ostrel.ostrel"));
-    QApplication::setWindowIcon(applicationIcon());
-    QApplication::setQuitOnLastWindowClosed(false);  // quitting goes through the support prompt
+    const bool windows = hasWindowSystem();
+    const std::unique_ptr<QCoreApplication> app =
+        windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("ostrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OSTREL_VERSION));
 
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -60,30 +69,41 @@ int main(int argc, char **argv)
         QApplication::translate("ostrel", "Turn off Chromium's sandbox, which shows HTML mail (needed to run as root)")));
     parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("ostrel", "Archives to open, one window each"),
                                  QStringLiteral("[FILE...]"));
-    parser.process(app);
+    parser.process(*app);
 
-    QtPlatform platform;
     if (sandbox.decision == SandboxChoice::Decision::refuseAsRoot) {
         // Said before Chromium could end the process without a window.
         printLine(rootRefusalLine());
+        if (!windows)
+            return 1;
+        QtPlatform platform;
         // Where nobody sees the display (a container, a script), the message
         // must not keep the process alive: it closes itself after a while.
-        QTimer::singleShot(kRootRefusalShownFor, &app, [] {
+        QTimer::singleShot(kRootRefusalShownFor, app.get(), [] {
             if (QWidget *dialog = QApplication::activeModalWidget())
                 dialog->close();
         });
         platform.runAlert(rootRefusalAlert());
         return 1;
     }
+    if (!windows) {
+        printLine(QCoreApplication::translate("ostrel", "ostrel: no display to show its windows on (DISPLAY is not set)."));
+        return 1;
+    }
     if (sandbox.decision == SandboxChoice::Decision::off)
         printLine(sandboxOffNotice(sandbox));
+
+    QApplication::setDesktopFileName(QStringLiteral("app.ostrel.ostrel"));
+    QApplication::setWindowIcon(applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);  // quitting goes through the support prompt
+    QtPlatform platform;
 
     QNetworkAccessManager session;
     QSettings settings;
     UpdateController updates(platform, &session, &settings, UpdateControllerSetup::forRunningApplication());
     AppShell shell(platform);
     shell.setUpdateController(&updates);
-    QObject::connect(&shell, &AppShell::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&shell, &AppShell::quitRequested, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
 
     QStringList files = parser.positionalArguments();
     if (files.isEmpty())
@@ -94,5 +114,5 @@ int main(int argc, char **argv)
         if (!file.isEmpty())
             window->viewModel().openPSTFile(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     }
-    return app.exec();
+    return QCoreApplication::exec();
 }

@@ -222,6 +222,11 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
         <source>Quit</source>
         <translation>Beenden</translation>
     </message>
+    <message>
+        <location filename="../app/main.cpp" line="92"/>
+        <source>ostrel: no display to show its windows on (DISPLAY is not set).</source>
+        <translation>ostrel: Keine Anzeige für seine Fenster (DISPLAY ist nicht gesetzt).</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::AppShell</name>

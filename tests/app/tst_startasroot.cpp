@@ -279,6 +279,46 @@ private slots:
         }
         QVERIFY(!output().contains(QLatin1String("Running as root without --no-sandbox")));
     }
+
+    // In a terminal without a display: the command line and the messages on
+    // standard error still work, and nothing aborts.
+    void withoutDisplay_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("rootOnly");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");  // in the output, both streams
+        QTest::newRow("--version") << QStringList{"--version"} << false << 0 << QStringLiteral("ostrel ");
+        QTest::newRow("--help") << QStringList{"--help"} << false << 0 << QStringLiteral("--no-sandbox");
+        QTest::newRow("root") << QStringList{} << true << 1 << QStringLiteral("ostrel: not starting as root");
+        QTest::newRow("--no-sandbox") << QStringList{"--no-sandbox"} << false << 1
+                                      << QStringLiteral("ostrel: no display to show its windows on");
+    }
+    void withoutDisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, rootOnly);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        if (rootOnly && geteuid() != 0)
+            QSKIP("starts ostrel as root; this test runs as another user");
+        QProcess app;
+        QProcessEnvironment env = environment({});
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        app.setProcessEnvironment(env);
+        app.setProcessChannelMode(QProcess::MergedChannels);
+        app.start(QStringLiteral(OSTREL_APP_BINARY), arguments << m_archive);
+        auto cleanup = qScopeGuard([&] { stop(app); });
+        QVERIFY2(app.waitForFinished(kHangGuardMs), "ostrel kept running without a display");
+        const QString output = QString::fromLocal8Bit(app.readAll());
+        QCOMPARE(app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(app.exitCode(), exitCode);
+        QVERIFY2(output.contains(said), qPrintable(output));
+        if (rootOnly) {
+            QCOMPARE(output.split(QLatin1Char('\n'), Qt::SkipEmptyParts).filter("--no-sandbox").size(), 1);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStartAsRoot)
