@@ -6,8 +6,8 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The ostrel developers")
 set(CPACK_PACKAGE_CONTACT "The ostrel developers <${OSTREL_SUPPORT_EMAIL}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "read-only viewer for Outlook PST and OST mail archives")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "read-only viewer for Outlook PST and OST mail archives
-ostrel shows the folders, messages and attachments of Outlook mail archives
+# The long description only: CPack puts the summary above it as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "ostrel shows the folders, messages and attachments of Outlook mail archives
 (PST files, and OST files, the offline copies of a mailbox) without Outlook.
 It lists a folder's messages newest first, searches them by subject, sender
 and text, shows HTML mail with its inline images (remote content is never
