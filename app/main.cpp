@@ -1,5 +1,6 @@
 #include "AppShell.h"
 #include "MainWindow.h"
+#include "SandboxPolicy.h"
 #include "UpdateController.h"
 #include "icons/SymbolIcons.h"
 #include "platform/QtPlatform.h"
@@ -13,20 +14,43 @@
 #include <QLocale>
 #include <QNetworkAccessManager>
 #include <QSettings>
+#include <QTimer>
 #include <QTranslator>
+#include <chrono>
+#include <cstdio>
+#include <memory>
 
 using namespace ostrel;
 
+namespace {
+void printLine(const QString &line)
+{
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+// Whether Qt has a window system to start on. Without one, QApplication ends
+// the process with an abort; the command line (--help, --version) and the
+// messages on standard error still have to work in a plain terminal.
+bool hasWindowSystem()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+}  // namespace
+
 int main(int argc, char **argv)
 {
+    // Before Qt starts, since Chromium reads its sandbox setting once, at its own start.
+    const SandboxChoice sandbox = chooseSandbox(SandboxInputs::ofThisProcess(argc, argv));
+    applySandboxChoice(sandbox);
+
     WebView::registerUrlScheme();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("ostrel"));
-    QApplication::setOrganizationName(QStringLiteral("ostrel"));
-    QApplication::setApplicationVersion(QStringLiteral(OSTREL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("app.ostrel.ostrel"));
-    QApplication::setWindowIcon(applicationIcon());
-    QApplication::setQuitOnLastWindowClosed(false);  // quitting goes through the support prompt
+    const bool windows = hasWindowSystem();
+    const std::unique_ptr<QCoreApplication> app =
+        windows ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("ostrel"));
+    QCoreApplication::setOrganizationName(QStringLiteral("ostrel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OSTREL_VERSION));
 
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -40,17 +64,46 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QApplication::translate("ostrel", "Read-only viewer for Outlook PST mail archives"));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("no-sandbox"),
+        QApplication::translate("ostrel", "Turn off Chromium's sandbox, which shows HTML mail (needed to run as root)")));
     parser.addPositionalArgument(QStringLiteral("FILE"), QApplication::translate("ostrel", "Archives to open, one window each"),
                                  QStringLiteral("[FILE...]"));
-    parser.process(app);
+    parser.process(*app);
 
+    if (sandbox.decision == SandboxChoice::Decision::refuseAsRoot) {
+        // Said before Chromium could end the process without a window.
+        printLine(rootRefusalLine());
+        if (!windows)
+            return 1;
+        QtPlatform platform;
+        // Where nobody sees the display (a container, a script), the message
+        // must not keep the process alive: it closes itself after a while.
+        QTimer::singleShot(kRootRefusalShownFor, app.get(), [] {
+            if (QWidget *dialog = QApplication::activeModalWidget())
+                dialog->close();
+        });
+        platform.runAlert(rootRefusalAlert());
+        return 1;
+    }
+    if (!windows) {
+        printLine(QCoreApplication::translate("ostrel", "ostrel: no display to show its windows on (DISPLAY is not set)."));
+        return 1;
+    }
+    if (sandbox.decision == SandboxChoice::Decision::off)
+        printLine(sandboxOffNotice(sandbox));
+
+    QApplication::setDesktopFileName(QStringLiteral("app.ostrel.ostrel"));
+    QApplication::setWindowIcon(applicationIcon());
+    QApplication::setQuitOnLastWindowClosed(false);  // quitting goes through the support prompt
     QtPlatform platform;
+
     QNetworkAccessManager session;
     QSettings settings;
     UpdateController updates(platform, &session, &settings, UpdateControllerSetup::forRunningApplication());
     AppShell shell(platform);
     shell.setUpdateController(&updates);
-    QObject::connect(&shell, &AppShell::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&shell, &AppShell::quitRequested, app.get(), &QCoreApplication::quit, Qt::QueuedConnection);
 
     QStringList files = parser.positionalArguments();
     if (files.isEmpty())
@@ -61,5 +114,5 @@ int main(int argc, char **argv)
         if (!file.isEmpty())
             window->viewModel().openPSTFile(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
     }
-    return app.exec();
+    return QCoreApplication::exec();
 }

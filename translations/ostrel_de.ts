@@ -74,11 +74,6 @@
         <translation>Öffnen</translation>
     </message>
     <message>
-        <location filename="../kit/viewmodel/ostrelViewModel.cpp" line="135"/>
-        <source>PST archives (*.pst *.PST *.Pst)</source>
-        <translation>PST-Archive (*.pst *.PST *.Pst)</translation>
-    </message>
-    <message>
         <location filename="../kit/views/Formatting.cpp" line="45"/>
         <source>Yesterday</source>
         <translation>Gestern</translation>
@@ -182,6 +177,55 @@
         <location filename="../kit/update/UpdateManifest.cpp" line="25"/>
         <source>The update manifest&apos;s &quot;%1&quot; is not a URL.</source>
         <translation>„%1“ im Update-Manifest ist keine URL.</translation>
+    </message>
+    <message>
+        <location filename="../kit/viewmodel/ArchiveFiles.cpp" line="17"/>
+        <source>PST and OST archives (*.pst *.ost)</source>
+        <translation>PST- und OST-Archive (*.pst *.ost)</translation>
+    </message>
+    <message>
+        <location filename="../kit/viewmodel/ArchiveFiles.cpp" line="18"/>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="50"/>
+        <source>Turn off Chromium&apos;s sandbox, which shows HTML mail (needed to run as root)</source>
+        <translation>Schaltet die Sandbox von Chromium aus, das HTML-Mails anzeigt (nötig, um als root zu laufen)</translation>
+    </message>
+    <message>
+        <location filename="../app/SandboxPolicy.cpp" line="71"/>
+        <source>ostrel: Chromium&apos;s sandbox is off (%1); HTML mail is shown without it.</source>
+        <translation>ostrel: Die Sandbox von Chromium ist aus (%1); HTML-Mails werden ohne sie angezeigt.</translation>
+    </message>
+    <message>
+        <location filename="../app/SandboxPolicy.cpp" line="77"/>
+        <source>ostrel: not starting as root: Chromium, which shows HTML mail, cannot use its sandbox as root. Start ostrel as a regular user, or with --no-sandbox to run it without the sandbox.</source>
+        <translation>ostrel: Kein Start als root: Chromium, das HTML-Mails anzeigt, kann seine Sandbox als root nicht nutzen. Starten Sie ostrel als normaler Benutzer oder mit --no-sandbox, um es ohne Sandbox auszuführen.</translation>
+    </message>
+    <message>
+        <location filename="../app/SandboxPolicy.cpp" line="87"/>
+        <source>ostrel cannot run as root</source>
+        <translation>ostrel kann nicht als root laufen</translation>
+    </message>
+    <message>
+        <location filename="../app/SandboxPolicy.cpp" line="88"/>
+        <source>ostrel shows HTML mail with Chromium, whose sandbox does not work for the root user.
+
+Start ostrel as a regular user. Where it has to run as root, for example in a container, start it with the option --no-sandbox, which turns the sandbox off.</source>
+        <translation>ostrel zeigt HTML-Mails mit Chromium an, dessen Sandbox für den Benutzer root nicht funktioniert.
+
+Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in einem Container, starten Sie es mit der Option --no-sandbox, die die Sandbox ausschaltet.</translation>
+    </message>
+    <message>
+        <location filename="../app/SandboxPolicy.cpp" line="93"/>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="92"/>
+        <source>ostrel: no display to show its windows on (DISPLAY is not set).</source>
+        <translation>ostrel: Keine Anzeige für seine Fenster (DISPLAY ist nicht gesetzt).</translation>
     </message>
 </context>
 <context>

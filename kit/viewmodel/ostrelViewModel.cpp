@@ -1,6 +1,7 @@
 #include "viewmodel/ostrelViewModel.h"
 
 #include "platform/Platform.h"
+#include "viewmodel/ArchiveFiles.h"
 #include "viewmodel/SearchMatcher.h"
 
 #include <QCoreApplication>
@@ -132,7 +133,7 @@ QFuture<void> ostrelViewModel::openPSTFile()
     OpenPanelRequest request;
     request.message = QCoreApplication::translate("ostrel", "Select a PST file");
     request.prompt = QCoreApplication::translate("ostrel", "Open");
-    request.nameFilters = {QCoreApplication::translate("ostrel", "PST archives (*.pst *.PST *.Pst)")};
+    request.nameFilters = archiveNameFilters();
     const std::optional<QString> path = m_platform.runOpenPanel(request);
     if (!path || path->isEmpty())
         return finished();

@@ -2,6 +2,7 @@
 
 #include "icons/SymbolIcons.h"
 #include "platform/Platform.h"
+#include "viewmodel/ArchiveFiles.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/MessageDetailView.h"
 #include "views/MessageListView.h"
@@ -10,7 +11,6 @@
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -221,10 +221,8 @@ void ContentView::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    // Only the first item counts, and only an archive by its extension, in any case.
-    const QUrl first = urls.constFirst();
-    if (first.isLocalFile() && QFileInfo(first.toLocalFile()).suffix().toLower() == QLatin1String("pst"))
-        m_viewModel->openPSTFile(first);
+    if (const std::optional<QUrl> archive = droppedArchive(urls))
+        m_viewModel->openPSTFile(*archive);
 }
 
 void ContentView::showErrorIfAny()

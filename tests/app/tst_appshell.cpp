@@ -4,8 +4,10 @@
 #include "FakePlatform.h"
 #include "LoopbackHttpsServer.h"
 #include "MainWindow.h"
+#include "SandboxPolicy.h"
 #include "TestSupport.h"
 #include "UpdateController.h"
+#include "viewmodel/ArchiveFiles.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/WebView.h"
 
@@ -313,6 +315,15 @@ private slots:
         QCOMPARE(ostrel::describeError(PSTError::parsingFailed("x")), QStringLiteral("Lesefehler: x"));
         QCOMPARE(QCoreApplication::translate("ostrel::UpdateController", "Unable to check for updates"),
                  QStringLiteral("Suche nach Updates nicht möglich"));
+        QCOMPARE(archiveNameFilters(), QStringList({"PST- und OST-Archive (*.pst *.ost)", "Alle Dateien (*)"}));
+        const AlertRequest refusal = rootRefusalAlert();
+        QCOMPARE(refusal.title, QStringLiteral("ostrel kann nicht als root laufen"));
+        QVERIFY(refusal.message.contains(QLatin1String("--no-sandbox")));
+        QCOMPARE(refusal.buttons, QStringList{"Beenden"});
+        QVERIFY(rootRefusalLine().startsWith(QLatin1String("ostrel: Kein Start als root")));
+        QVERIFY(rootRefusalLine().contains(QLatin1String("--no-sandbox")));
+        QCOMPARE(sandboxOffNotice({SandboxChoice::Decision::off, QStringLiteral("--no-sandbox")}),
+                 QStringLiteral("ostrel: Die Sandbox von Chromium ist aus (--no-sandbox); HTML-Mails werden ohne sie angezeigt."));
         QCoreApplication::removeTranslator(&german);
     }
 };

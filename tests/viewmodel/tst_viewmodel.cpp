@@ -409,6 +409,25 @@ private slots:
         QVERIFY(makeViewModel()->recentFiles().isEmpty());
     }
 
+    void recentFilesKeepBothKinds()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        // An OST file, and PST content under an OST name in capitals.
+        const QUrl ost = corpusUrl("aspose_SampleOstFile.ost");
+        const QString capitals = m_dir->filePath(QStringLiteral("MAILBOX.OST"));
+        QVERIFY(QFile::copy(test::corpusFile("pstsdk_sample1.pst"), capitals));
+        const QUrl pst = corpusUrl("pstsdk_sample2.pst");
+        {
+            auto vm = makeViewModel();
+            open(*vm, ost);
+            open(*vm, QUrl::fromLocalFile(capitals));
+            open(*vm, pst);
+            QCOMPARE(vm->errorMessage(), std::nullopt);
+        }
+        const QList<QUrl> expected{pst, QUrl::fromLocalFile(capitals), ost};
+        QCOMPARE(makeViewModel()->recentFiles(), expected);
+    }
+
     void aDeletedFileIsHiddenButStaysStored()
     {
         OSTREL_REQUIRE_CORPUS();

@@ -336,9 +336,11 @@ private slots:
         QTest::addColumn<QString>("opened");
         QTest::newRow("pst") << QStringList{"a.pst"} << "a.pst";
         QTest::newRow("PST in capitals") << QStringList{"B.PST"} << "B.PST";
-        QTest::newRow("ost") << QStringList{"c.ost"} << "";
+        QTest::newRow("ost") << QStringList{"c.ost"} << "c.ost";
+        QTest::newRow("OST in capitals") << QStringList{"C2.OST"} << "C2.OST";
         QTest::newRow("txt") << QStringList{"d.txt"} << "";
-        QTest::newRow("two archives: the first") << QStringList{"e.pst", "f.pst"} << "e.pst";
+        QTest::newRow("two archives: the first") << QStringList{"e.pst", "f.ost"} << "e.pst";
+        QTest::newRow("two files: only the first counts") << QStringList{"g.txt", "h.pst"} << "";
     }
     void drops()
     {
