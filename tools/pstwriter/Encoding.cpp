@@ -27,6 +27,27 @@ constexpr std::array<quint8, 256> kPermute = {
     162,   1, 247,  46, 188,  36, 104, 117,  13, 254, 186,  47, 181, 208, 218,  61,
 };
 
+// The second table: an involution the cyclic encoding runs every byte
+// through between the first table and its inverse.
+constexpr std::array<quint8, 256> kCyclicMiddle = {
+     20,  83,  15,  86, 179, 200, 122, 156, 235, 101,  72,  23,  22,  21, 159,   2,
+    204,  84, 124, 131,   0,  13,  12,  11, 162,  98, 168, 118, 219, 217, 237, 199,
+    197, 164, 220, 172, 133, 116, 214, 208, 167, 155, 174, 154, 150, 113, 102, 195,
+     99, 153, 184, 221, 115, 146, 142, 132, 125, 165,  94, 209,  93, 147, 177,  87,
+     81,  80, 128, 137,  82, 148,  79,  78,  10, 107, 188, 141, 127, 110,  71,  70,
+     65,  64,  68,   1,  17, 203,   3,  63, 247, 244, 225, 169, 143,  60,  58, 249,
+    251, 240,  25,  48, 130,   9,  46, 201, 157, 160, 134,  73, 238, 111,  77, 109,
+    196,  45, 129,  52,  37, 135,  27, 136, 170, 252,   6, 161,  18,  56, 253,  76,
+     66, 114, 100,  19,  55,  36, 106, 117, 119,  67, 255, 230, 180,  75,  54,  92,
+    228, 216,  53,  61,  69, 185,  44, 236, 183,  49,  43,  41,   7, 104, 163,  14,
+    105, 123,  24, 158,  33,  57, 190,  40,  26,  91, 120, 245,  35, 202,  42, 176,
+    175,  62, 254,   4, 140, 231, 229, 152,  50, 149, 211, 246,  74, 232, 166, 234,
+    233, 243, 213,  47, 112,  32, 242,  31,   5, 103, 173,  85,  16, 206, 205, 227,
+     39,  59, 218, 186, 215, 194,  38, 212, 145,  29, 210,  28,  34,  51, 248, 250,
+    241,  90, 239, 207, 144, 182, 139, 181, 189, 192, 191,   8, 151,  30, 108, 226,
+     97, 224, 198, 193,  89, 171, 187,  88, 222,  95, 223,  96, 121, 126, 178, 138,
+};
+
 struct Inverse {
     std::array<quint8, 256> t{};
     Inverse()
@@ -46,7 +67,15 @@ const Inverse &inverse()
 
 QString encodingName(Encoding encoding)
 {
-    return encoding == Encoding::Permute ? QStringLiteral("permute") : QStringLiteral("none");
+    switch (encoding) {
+    case Encoding::Permute:
+        return QStringLiteral("permute");
+    case Encoding::Cyclic:
+        return QStringLiteral("cyclic");
+    case Encoding::None:
+        break;
+    }
+    return QStringLiteral("none");
 }
 
 std::optional<Encoding> encodingFromName(const QString &name)
@@ -55,6 +84,8 @@ std::optional<Encoding> encodingFromName(const QString &name)
         return Encoding::None;
     if (name == QLatin1String("permute") || name == QLatin1String("compressible"))
         return Encoding::Permute;
+    if (name == QLatin1String("cyclic") || name == QLatin1String("high"))
+        return Encoding::Cyclic;
     return std::nullopt;
 }
 
@@ -71,6 +102,37 @@ void permuteDecode(char *data, qsizetype size)
     auto p = reinterpret_cast<quint8 *>(data);
     for (qsizetype i = 0; i < size; ++i)
         p[i] = inv[p[i]];
+}
+
+void cyclicCode(char *data, qsizetype size, quint32 key)
+{
+    const auto &inv = inverse().t;
+    auto p = reinterpret_cast<quint8 *>(data);
+    quint16 w = quint16(key ^ (key >> 16));
+    for (qsizetype i = 0; i < size; ++i, ++w) {
+        const quint8 low = quint8(w);
+        const quint8 high = quint8(w >> 8);
+        quint8 b = kPermute[quint8(p[i] + low)];
+        b = kCyclicMiddle[quint8(b + high)];
+        b = inv[quint8(b - high)];
+        p[i] = quint8(b - low);
+    }
+}
+
+void encodeBlock(Encoding encoding, char *data, qsizetype size, quint64 bid)
+{
+    if (encoding == Encoding::Permute)
+        permuteEncode(data, size);
+    else if (encoding == Encoding::Cyclic)
+        cyclicCode(data, size, quint32(bid));
+}
+
+void decodeBlock(Encoding encoding, char *data, qsizetype size, quint64 bid)
+{
+    if (encoding == Encoding::Permute)
+        permuteDecode(data, size);
+    else if (encoding == Encoding::Cyclic)
+        cyclicCode(data, size, quint32(bid));
 }
 
 }  // namespace ostrel::pstwriter

@@ -198,8 +198,8 @@ quint64 NdbWriter::writeBlock(const char *data, int size, bool internal)
     const quint64 ib = allocate(quint64(total), 64);
     QByteArray block(total, '\0');
     std::memcpy(block.data(), data, size_t(size));
-    if (!internal && m_encoding == Encoding::Permute)
-        permuteEncode(block.data(), size);
+    if (!internal)
+        encodeBlock(m_encoding, block.data(), size, bid);
     put16(block, total - 16, quint16(size));
     put16(block, total - 14, signature(ib, bid));
     put32(block, total - 12, pstCrc(block.constData(), size));
