@@ -239,8 +239,10 @@ private slots:
         QVERIFY2(dump, qPrintable(error));
         const DumpedFolder &ipm = dump->root.folders[0];
         QCOMPARE(countMessages(ipm), 300);
-        QCOMPARE(ipm.folders[0].name, QStringLiteral("Inbox"));
-        QCOMPARE(ipm.folders[0].messageCount, 120);
+        // libpff lists folders by node id, which Outlook-like ids do not keep in the order of adding.
+        const DumpedFolder *inbox = ipm.find(QStringLiteral("Inbox"));
+        QVERIFY(inbox);
+        QCOMPARE(inbox->messageCount, 120);
         qsizetype folders = 0;
         std::function<void(const DumpedFolder &)> count = [&](const DumpedFolder &f) {
             folders += f.folders.size();

@@ -113,7 +113,10 @@ private slots:
         QTest::newRow("no folders") << QStringLiteral("folders=0") << false;
         QTest::newRow("not a number") << QStringLiteral("messages=many") << false;
         QTest::newRow("unknown key") << QStringLiteral("colour=blue") << false;
-        QTest::newRow("bad encoding") << QStringLiteral("encoding=cyclic") << false;
+        QTest::newRow("cyclic encoding") << QStringLiteral("encoding=cyclic") << true;
+        QTest::newRow("bad encoding") << QStringLiteral("encoding=rot13") << false;
+        QTest::newRow("legacy layout") << QStringLiteral("layout=legacy,internal=1") << true;
+        QTest::newRow("bad layout") << QStringLiteral("layout=wide") << false;
     }
     void syntheticSettings()
     {

@@ -9,11 +9,15 @@ enum Type : quint8 {
     Hid = 0x00,
     Internal = 0x01,
     NormalFolder = 0x02,
+    SearchFolder = 0x03,
     NormalMessage = 0x04,
     Attachment = 0x05,
+    SearchUpdateQueue = 0x06,
+    SearchCriteria = 0x07,
     HierarchyTable = 0x0D,
     ContentsTable = 0x0E,
     AssocContentsTable = 0x0F,
+    SearchContentsTable = 0x10,
     AttachmentTable = 0x11,
     RecipientTable = 0x12,
     Ltp = 0x1F,
@@ -31,6 +35,7 @@ constexpr quint32 RootFolder = 0x122;
 constexpr quint32 HierarchyTableTemplate = 0x60D;
 constexpr quint32 ContentsTableTemplate = 0x60E;
 constexpr quint32 AssocContentsTableTemplate = 0x60F;
+constexpr quint32 SearchContentsTableTemplate = 0x610;
 constexpr quint32 AttachmentTableSub = 0x671;
 constexpr quint32 RecipientTableSub = 0x692;
 

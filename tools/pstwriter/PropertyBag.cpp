@@ -12,14 +12,14 @@ int fixedSize(quint16 type)
     case PtInt16:
         return 2;
     case PtInt32:
-    case 0x0004:  // float
-    case 0x000A:  // error code
+    case PtFloat:
+    case PtError:
         return 4;
     case PtBool:
         return 1;
-    case 0x0005:  // double
-    case 0x0006:  // currency
-    case 0x0007:  // floating time
+    case PtDouble:
+    case PtCurrency:
+    case PtAppTime:
     case PtInt64:
     case PtTime:
         return 8;

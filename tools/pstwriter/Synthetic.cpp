@@ -119,10 +119,29 @@ std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, Q
             ok = parseInt(value, 0, 1'000'000, v) && (settings.inlineEvery = int(v), true);
         else if (key == QLatin1String("encoding"))
             ok = (settings.encoding = encodingFromName(value)).has_value();
+        else if (key == QLatin1String("layout"))
+            ok = (value == QLatin1String("outlook") || value == QLatin1String("legacy"))
+                 && (settings.legacyLayout = value == QLatin1String("legacy"), true);
+        else if (key == QLatin1String("internal"))
+            ok = parseInt(value, 0, 1, v) && (settings.internalFolders = v == 1, true);
+        else if (key == QLatin1String("searchFolders"))
+            ok = parseInt(value, 0, 1000, v) && (settings.searchFolders = int(v), true);
+        else if (int *every = key == QLatin1String("exchangeEvery")   ? &settings.exchangeEvery
+                              : key == QLatin1String("bccEvery")      ? &settings.bccEvery
+                              : key == QLatin1String("undatedEvery")  ? &settings.undatedEvery
+                              : key == QLatin1String("itemsEvery")    ? &settings.itemsEvery
+                              : key == QLatin1String("rtfEvery")      ? &settings.rtfEvery
+                              : key == QLatin1String("codepageEvery") ? &settings.codepageEvery
+                              : key == QLatin1String("headersEvery")  ? &settings.headersEvery
+                              : key == QLatin1String("nestedEvery")   ? &settings.nestedEvery
+                                                                      : nullptr)
+            ok = parseInt(value, 0, 1'000'000, v) && (*every = int(v), true);
         else {
             if (error)
                 *error = tr("Unknown synthetic setting \"%1\"; known are folders, messages, seed, biggest, depth, "
-                            "body, htmlEvery, attachEvery, attachSize, inlineEvery, encoding")
+                            "body, htmlEvery, attachEvery, attachSize, inlineEvery, encoding, layout, internal, "
+                            "exchangeEvery, bccEvery, undatedEvery, itemsEvery, rtfEvery, codepageEvery, "
+                            "headersEvery, nestedEvery, searchFolders")
                              .arg(key);
             return std::nullopt;
         }
@@ -138,6 +157,21 @@ std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, Q
         return std::nullopt;
     }
     return settings;
+}
+
+void SyntheticSettings::applyTo(ArchiveOptions &options) const
+{
+    if (legacyLayout) {
+        const ArchiveOptions base = ArchiveOptions::legacy();
+        options.encoding = base.encoding;
+        options.tables = base.tables;
+        options.heapOrder = base.heapOrder;
+        options.folderIds = base.folderIds;
+    }
+    if (encoding)
+        options.encoding = *encoding;
+    options.internalFolders = internalFolders;
+    options.seed = seed;
 }
 
 bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error)
