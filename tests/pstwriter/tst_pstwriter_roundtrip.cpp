@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <functional>
+#include <tuple>
 
 using namespace ostrel::pstwriter;
 using ostrel::test::DumpedArchive;
@@ -517,6 +518,76 @@ private slots:
         QCOMPARE(e.recipients[0].emailAddress, QStringLiteral("vera@example.com"));
         QCOMPARE(e.attachments.size(), 1);
         QCOMPARE(e.attachments[0].data, offer.data);
+    }
+
+    void heapLayout_data()
+    {
+        QTest::addColumn<ArchiveOptions>("options");
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<int>("columns");  // 0: a property context
+        QTest::addColumn<bool>("headerFirst");
+        const ArchiveOptions outlook;
+        ArchiveOptions legacy = ArchiveOptions::legacy();
+        legacy.encoding = Encoding::Permute;
+        for (const auto &[name, options, first] : {std::tuple{"outlook", outlook, true}, std::tuple{"legacy", legacy, false}}) {
+            const bool wide = options.tables == TableWidth::Outlook;
+            QTest::addRow("%s store", name) << options << QStringLiteral("store") << 0 << first;
+            QTest::addRow("%s message", name) << options << QStringLiteral("message") << 0 << first;
+            QTest::addRow("%s hierarchy", name) << options << QStringLiteral("hierarchy") << (wide ? 13 : 7) << first;
+            QTest::addRow("%s contents", name) << options << QStringLiteral("contents") << (wide ? 55 : 15) << first;
+        }
+    }
+    void heapLayout()
+    {
+        // Outlook puts a property context's B-tree header, and a table
+        // context's row index, at HID 0x20 (the first allocation).
+        QFETCH(ArchiveOptions, options);
+        QFETCH(QString, node);
+        QFETCH(int, columns);
+        QFETCH(bool, headerFirst);
+        const QString file = m_dir.filePath(QStringLiteral("layout%1.pst").arg(++m_count));
+        ArchiveBuilder b(options);
+        QVERIFY(b.open(file));
+        const FolderId inbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+        Message m;
+        m.subject = QStringLiteral("Hello");
+        m.body = QStringLiteral("Body");
+        const MessageId message = b.addMessage(inbox, m);
+        QVERIFY2(b.finish(), qPrintable(b.errorString()));
+        const quint32 nid = node == QLatin1String("store")       ? 0x21
+                            : node == QLatin1String("message")   ? message
+                            : node == QLatin1String("hierarchy") ? ((b.ipmSubtree() & ~0x1Fu) | 0x0D)
+                                                                 : ((inbox & ~0x1Fu) | 0x0E);
+        const auto at = b.nodeDataOffset(nid);
+        QVERIFY(at);
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.seek(qint64(*at)));
+        QByteArray data = f.read(8192);
+        permuteDecode(data.data(), data.size());
+        auto u16 = [&](qsizetype i) { return quint16(quint8(data[i]) | quint8(data[i + 1]) << 8); };
+        auto u32 = [&](qsizetype i) { return quint32(u16(i)) | quint32(u16(i + 2)) << 16; };
+        QCOMPARE(quint8(data[2]), quint8(0xEC));
+        QCOMPARE(quint8(data[3]), quint8(columns ? 0x7C : 0xBC));
+        const quint32 userRoot = u32(4);
+        // The allocation a HID names, from the page map.
+        auto allocation = [&](quint32 hid) {
+            const qsizetype map = u16(0);
+            const int index = int((hid >> 5) & 0x7FF);
+            return std::pair<qsizetype, qsizetype>(u16(map + 2 + 2 * index), u16(map + 4 + 2 * index));
+        };
+        if (!columns) {
+            QCOMPARE(userRoot == 0x20, headerFirst);
+            const auto [start, end] = allocation(userRoot);
+            QCOMPARE(end - start, 8);
+            QCOMPARE(quint8(data[start]), quint8(0xB5));  // the B-tree header
+            return;
+        }
+        const auto [start, end] = allocation(userRoot);
+        QCOMPARE(quint8(data[start]), quint8(0x7C));
+        QCOMPARE(int(quint8(data[start + 1])), columns);
+        QCOMPARE(end - start, 22 + 8 * columns);
+        QCOMPARE(u32(start + 10) == 0x20, headerFirst);  // the row index's B-tree header
     }
 
     void rtfCompression_data()
