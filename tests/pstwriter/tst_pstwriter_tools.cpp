@@ -11,10 +11,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using ostrel::test::DumpedFolder;
 using ostrel::test::DumpedAttachment;
@@ -279,6 +282,85 @@ private slots:
         const Run p = readpst(path(QStringLiteral("synthetic")), a);
         QVERIFY2(p.exitCode == 0, p.err.constData());
         QCOMPARE(countReadpstMessages(path(QStringLiteral("synthetic"))), 300);
+    }
+
+    void syntheticVariety()
+    {
+        // Every variety setting, each on its own residue so that they overlap
+        // only where meant; the counts below follow the same rule.
+        const QString settings = QStringLiteral(
+            "folders=8,messages=300,seed=4,attachEvery=0,itemsEvery=13,exchangeEvery=10,bccEvery=7,rtfEvery=6,"
+            "codepageEvery=4,headersEvery=8,nestedEvery=9,undatedEvery=11,searchFolders=2,internal=1");
+        const QString a = path(QStringLiteral("variety.pst"));
+        const Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("--synthetic"), settings, a});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QString error;
+        const auto dump = ostrel::test::dumpArchive(a, &error);
+        QVERIFY2(dump, qPrintable(error));
+
+        auto every = [](int k, int n) { return n % k == k - 1; };
+        const QStringList classes{QStringLiteral("IPM.Contact"), QStringLiteral("IPM.Appointment"),
+                                  QStringLiteral("IPM.Schedule.Meeting.Request"), QStringLiteral("IPM.Task"),
+                                  QStringLiteral("IPM.DistList"), QStringLiteral("IPM.StickyNote"),
+                                  QStringLiteral("REPORT.IPM.Note.NDR")};
+        QMap<QString, int> expectedClasses;
+        QMap<QString, int> gotClasses;
+        int seen = 0;
+        for (int n = 0; n < 300; ++n) {
+            if (every(13, n))
+                ++expectedClasses[classes[(n / 13) % 7]];
+        }
+        std::function<void(const DumpedFolder &)> walk = [&](const DumpedFolder &f) {
+            for (const DumpedMessage &m : f.messages) {
+                const QString cls = m.messageClass.value_or(QString());
+                if (cls != QLatin1String("IPM.Note")) {
+                    ++gotClasses[cls];
+                    continue;
+                }
+                const QString subject = m.subject.value_or(QString());
+                const int n = subject.mid(subject.lastIndexOf(QLatin1Char('#')) + 1).toInt() - 1;
+                QVERIFY2(n >= 0 && n < 300 && !every(13, n), qPrintable(subject));
+                ++seen;
+                const bool exchange = every(10, n);
+                QCOMPARE(m.senderAddressType, exchange ? QStringLiteral("EX") : QStringLiteral("SMTP"));
+                QCOMPARE(m.senderEmail->startsWith(QLatin1String("/O=")), exchange);
+                QCOMPARE(m.senderSmtpAddress.has_value(), exchange);
+                if (exchange) {
+                    QVERIFY(m.senderSmtpAddress->endsWith(QLatin1String("@example.com")));
+                    QCOMPARE(m.recipients[0].addressType, QStringLiteral("EX"));
+                    QVERIFY(m.recipients[0].smtpAddress);
+                }
+                const bool bcc = std::any_of(m.recipients.begin(), m.recipients.end(),
+                                             [](const auto &rec) { return rec.type == 3u; });
+                QCOMPARE(bcc, every(7, n));
+                const bool rtfOnly = every(6, n);
+                QCOMPARE(!m.plainBody && !m.htmlBody && m.rtfBody.has_value(), rtfOnly);
+                if (every(4, n) && !rtfOnly) {
+                    static const quint32 pages[] = {1251, 1252, 932};
+                    QCOMPARE(m.messageCodepage, std::optional<quint32>(pages[(n / 4) % 3]));
+                }
+                QCOMPARE(m.deliveryTime == 0, every(11, n));
+                QCOMPARE(m.transportHeaders.has_value(), every(8, n));
+                // Three messages deep.
+                const DumpedMessage *inner = &m;
+                int depth = 0;
+                while (!inner->attachments.isEmpty() && inner->attachments.last().embedded) {
+                    inner = inner->attachments.last().embedded.get();
+                    ++depth;
+                }
+                QCOMPARE(depth, every(9, n) ? 3 : 0);
+                if (depth)
+                    QCOMPARE(inner->subject, QStringLiteral("Level 3 of message %1").arg(n + 1));
+            }
+            for (const DumpedFolder &c : f.folders)
+                walk(c);
+        };
+        walk(dump->root.folders[0]);
+        QCOMPARE(gotClasses, expectedClasses);
+        QCOMPARE(seen, 300 - 23);  // 23 of them are items
+        // Outlook's internal folders sit under the root beside the IPM subtree.
+        QVERIFY(dump->root.find(QStringLiteral("Search Root")));
+        QVERIFY(dump->root.find(QStringLiteral("IPM_COMMON_VIEWS")));
     }
 
     void damage_data()
