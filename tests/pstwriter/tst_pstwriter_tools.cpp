@@ -363,6 +363,54 @@ private slots:
         QVERIFY(dump->root.find(QStringLiteral("IPM_COMMON_VIEWS")));
     }
 
+    void corners()
+    {
+        const QString json = path(QStringLiteral("corners.json"));
+        QFile f(json);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(ostrel::test::fixtures::kCorners);
+        f.close();
+        const QString a = path(QStringLiteral("corners.pst"));
+        const Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("-d"), json, a});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QString error;
+        const auto dump = ostrel::test::dumpArchive(a, &error);
+        QVERIFY2(dump, qPrintable(error));
+        const DumpedFolder *outbox = dump->root.find(QStringLiteral("Outbox"));
+        QVERIFY(outbox);
+        QCOMPARE(outbox->messages.size(), 2);
+        // The message keeps what its stale contents row lacks.
+        const auto queued = std::find_if(outbox->messages.begin(), outbox->messages.end(),
+                                         [](const DumpedMessage &m) { return m.subject == QStringLiteral("Queued"); });
+        QVERIFY(queued != outbox->messages.end());
+        QCOMPARE(queued->senderName, QStringLiteral("Anna Becker"));
+        const auto ex = std::find_if(outbox->messages.begin(), outbox->messages.end(),
+                                     [](const DumpedMessage &m) { return m.subject == QStringLiteral("From Exchange"); });
+        QVERIFY(ex != outbox->messages.end());
+        QCOMPARE(ex->senderAddressType, QStringLiteral("EX"));
+        QCOMPARE(ex->senderSmtpAddress, QStringLiteral("ben@example.com"));
+        QCOMPARE(ex->recipients.size(), 2);
+        QCOMPARE(ex->recipients[0].smtpAddress, QStringLiteral("clara@example.com"));
+        QCOMPARE(ex->recipients[1].type, std::optional<quint32>(3));
+        QCOMPARE(ex->attachments.size(), 1);
+        QVERIFY(!ex->attachments[0].embedded);
+        // A bare hierarchy row: the name comes from the folder itself.
+        const DumpedFolder *bare = dump->root.find(QStringLiteral("Bare"));
+        QVERIFY(bare);
+        QCOMPARE(bare->messageCount, 1);
+        QVERIFY(dump->root.find(QStringLiteral("Search Root")));
+
+        const QString bad = path(QStringLiteral("unknown.json"));
+        QFile b(bad);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write(ostrel::test::fixtures::kUnknownResult);
+        b.close();
+        const Run failed = mkpst({QStringLiteral("-d"), bad, path(QStringLiteral("unknown.pst"))});
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.contains("folders[0].results[0]"), failed.err.constData());
+        QVERIFY(!QFile::exists(path(QStringLiteral("unknown.pst"))));
+    }
+
     void damage_data()
     {
         QTest::addColumn<QString>("damage");
