@@ -1,6 +1,7 @@
 #include "ExtraProperty.h"
 
 #include "Bytes.h"
+#include "PropertyBag.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -49,28 +50,11 @@ QByteArray guidBytes(const QUuid &u)
     return b;
 }
 
+// The size of one item of a multi-valued type: a GUID's 16 bytes beside
+// the values a row or record holds inline.
 int fixedItemSize(quint16 type)
 {
-    switch (type) {
-    case PtInt16:
-        return 2;
-    case PtInt32:
-    case PtFloat:
-    case PtError:
-        return 4;
-    case PtBool:
-        return 1;
-    case PtDouble:
-    case PtCurrency:
-    case PtAppTime:
-    case PtInt64:
-    case PtTime:
-        return 8;
-    case PtGuid:
-        return 16;
-    default:
-        return 0;
-    }
+    return type == PtGuid ? 16 : fixedSize(type);
 }
 
 std::optional<QByteArray> single(quint16 type, const QVariant &v, QString *error, quint32 codepage)
