@@ -1,13 +1,17 @@
 // The writer's pieces that need no reader: checksums against real archives,
-// the verifier against real archives, code pages and settings parsing.
+// the verifier against real archives, code pages, property values and
+// settings parsing.
 #include "ArchiveVerifier.h"
 #include "Bytes.h"
 #include "Crc.h"
 #include "Description.h"
+#include "ExtraProperty.h"
 #include "Synthetic.h"
 #include "TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QUuid>
 #include <QFile>
 #include <QTest>
 
@@ -100,6 +104,55 @@ private slots:
         QFETCH(quint32, codepage);
         QFETCH(std::optional<QByteArray>, bytes);
         QCOMPARE(ostrel::pstwriter::encode8bit(text, codepage), bytes);
+    }
+
+    void propertyValues_data()
+    {
+        QTest::addColumn<quint16>("type");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<quint32>("codepage");
+        QTest::addColumn<std::optional<QByteArray>>("bytes");
+        const std::optional<QByteArray> refused;
+        auto hex = [](const char *h) { return std::optional<QByteArray>(QByteArray::fromHex(h)); };
+        auto row = [](const char *name, quint16 type, const QVariant &value, std::optional<QByteArray> bytes,
+                      quint32 codepage = 1252) { QTest::newRow(name) << type << value << codepage << bytes; };
+        row("int16", 0x0002, -2, hex("feff"));
+        row("int32", 0x0003, 0x12345678, hex("78563412"));
+        row("int32 from text", 0x0003, QStringLiteral("12"), refused);
+        row("int32 too large", 0x0003, qint64(1) << 33, refused);
+        row("int64", 0x0014, qint64(1) << 40, hex("0000000000010000"));
+        row("bool", 0x000B, true, hex("01"));
+        row("bool from number", 0x000B, 1, refused);
+        row("double", 0x0005, 1.0, hex("000000000000f03f"));
+        row("float", 0x0004, 1.0, hex("0000803f"));
+        row("time at the epoch", 0x0040, QDateTime::fromSecsSinceEpoch(0, Qt::UTC), hex("00803ed5deb19d01"));
+        row("time from text", 0x0040, QStringLiteral("1601-01-01T00:00:00Z"), hex("0000000000000000"));
+        row("time not a time", 0x0040, QStringLiteral("yesterday"), refused);
+        row("unicode", 0x001F, QStringLiteral("A\u00e9"), hex("4100e900"));
+        row("8-bit windows-1252", 0x001E, QStringLiteral("Gr\u00fc\u00dfe"), hex("4772fcdf65"));
+        row("8-bit windows-1251", 0x001E, QStringLiteral("\u041f\u0440\u0438"), hex("cff0e8"), 1251);
+        row("guid", 0x0048, QUuid(QStringLiteral("{00062008-0000-0000-C000-000000000046}")),
+            hex("0820060000000000c000000000000046"));
+        row("multi int32", 0x1003, QVariantList{1, 2}, hex("0100000002000000"));
+        row("multi string", 0x101F, QStringList{QStringLiteral("a"), QStringLiteral("bc")},
+            hex("020000000c0000000e000000" "6100" "62006300"));
+        row("multi binary", 0x1102, QVariantList{QByteArray("\x01"), QByteArray("\x02\x03")},
+            hex("020000000c0000000d000000" "01" "0203"));
+        row("multi with a bad item", 0x1003, QVariantList{1, QStringLiteral("two")}, refused);
+        row("multi not a list", 0x1003, 1, refused);
+        row("unknown type", 0x0099, 1, refused);
+    }
+    void propertyValues()
+    {
+        QFETCH(quint16, type);
+        QFETCH(QVariant, value);
+        QFETCH(quint32, codepage);
+        QFETCH(std::optional<QByteArray>, bytes);
+        QString error;
+        const auto got = encodePropertyValue(type, value, &error, codepage);
+        QCOMPARE(got.has_value() ? got->toHex() : QByteArray("(refused)"),
+                 bytes.has_value() ? bytes->toHex() : QByteArray("(refused)"));
+        QCOMPARE(error.isEmpty(), bytes.has_value());
     }
 
     void syntheticSettings_data()
