@@ -9,7 +9,10 @@ size_t qHash(const MailFolder &folder, size_t seed)
 {
     seed = qHashMulti(seed, folder.id, folder.name, folder.messageCount, folder.unreadCount,
                       folder.folderType);
-    return qHashRange(folder.children.cbegin(), folder.children.cend(), seed);
+    seed = qHashRange(folder.children.cbegin(), folder.children.cend(), seed);
+    for (const auto *failure : {&folder.subFoldersFailure, &folder.messageCountFailure})
+        seed = *failure ? qHashMulti(seed, true, **failure) : qHashMulti(seed, false);
+    return seed;
 }
 
 namespace {
@@ -33,7 +36,24 @@ void appendJson(const MailFolder &folder, QByteArray &out)
             out += ',';
         appendJson(folder.children.at(i), out);
     }
-    out += "]}";
+    out += ']';
+    if (folder.subFoldersFailure)
+        out += ",\"subFoldersFailure\":" + jsonScalar(*folder.subFoldersFailure);
+    if (folder.messageCountFailure)
+        out += ",\"messageCountFailure\":" + jsonScalar(*folder.messageCountFailure);
+    out += '}';
+}
+
+// An optional text key: absent is fine, anything but a text is not.
+bool readFailure(const QJsonObject &object, const char *key, std::optional<QString> &into)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined())
+        return true;
+    if (!value.isString())
+        return false;
+    into = value.toString();
+    return true;
 }
 }  // namespace
 
@@ -65,6 +85,9 @@ std::optional<MailFolder> MailFolder::fromJsonObject(const QJsonObject &object)
         || !children.isArray())
         return std::nullopt;
     MailFolder folder{id, name.toString(), messages.toInteger(), unread.toInteger(), *type, {}};
+    if (!readFailure(object, "subFoldersFailure", folder.subFoldersFailure)
+        || !readFailure(object, "messageCountFailure", folder.messageCountFailure))
+        return std::nullopt;
     for (const QJsonValue &child : children.toArray()) {
         auto decoded = fromJsonObject(child.toObject());
         if (!decoded)

@@ -19,11 +19,16 @@ struct MailFolder {
     qint64 unreadCount = 0;
     FolderType folderType = FolderType::custom;
     QList<MailFolder> children;
+    // Why the archive would not give this folder's sub folders (those in
+    // children are the ones it did give), or its message count (then 0).
+    std::optional<QString> subFoldersFailure{};
+    std::optional<QString> messageCountFailure{};
 
     friend bool operator==(const MailFolder &, const MailFolder &) = default;
 
     // Compact JSON object with its keys in field order: id, name, messageCount,
-    // unreadCount, folderType, children (QJsonObject would sort them).
+    // unreadCount, folderType, children (QJsonObject would sort them), then
+    // subFoldersFailure and messageCountFailure, each only when present.
     QByteArray toJson() const;
     static std::optional<MailFolder> fromJson(const QByteArray &json);
     static std::optional<MailFolder> fromJsonObject(const QJsonObject &object);

@@ -58,7 +58,9 @@ size_t qHash(const MailMessage &message, size_t seed)
     seed = hashOptional(message.bodyHTML, seed);
     seed = hashOptional(message.bodyRTF, seed);
     seed = qHashRange(message.attachments.cbegin(), message.attachments.cend(), seed);
-    return qHashMulti(seed, message.importance);
+    seed = qHashMulti(seed, message.importance);
+    seed = hashOptional(message.recipientsFailure, seed);
+    return hashOptional(message.attachmentsFailure, seed);
 }
 
 }  // namespace ostrel

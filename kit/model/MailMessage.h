@@ -36,6 +36,10 @@ struct MailMessage {
     std::optional<QByteArray> bodyRTF;
     QList<Attachment> attachments;
     MessageImportance importance = MessageImportance::normal;
+    // Why the archive would not give (all of) the recipients or the
+    // attachments; the lists then hold those it did give.
+    std::optional<QString> recipientsFailure{};
+    std::optional<QString> attachmentsFailure{};
 
     friend bool operator==(const MailMessage &, const MailMessage &) = default;
 

@@ -1,4 +1,4 @@
-#include "pst/PSTActor.h"
+#include "pst/RecordRules.h"
 
 #include <array>
 #include <initializer_list>

@@ -1,145 +1,127 @@
 #include "pst/PSTActor.h"
 
-#include "pst/LibpffCalls.h"
-#include "pst/PSTFile.h"
-#include "pst/PSTFolder.h"
-#include "pst/PSTMessage.h"
 #include "pst/SerialExecutor.h"
 
-#include <unordered_map>
+#include <QHash>
+#include <QMutex>
+#include <QSaveFile>
 
 namespace ostrel {
 
-namespace {
-struct UuidHash {
-    size_t operator()(const QUuid &id) const noexcept { return qHash(id); }
-};
-using FolderHandles = std::unordered_map<QUuid, std::unique_ptr<PSTFolder>, UuidHash>;
+struct PSTActor::State {
+    EngineChoice choice;
+    EngineFactory factory;
+    std::unique_ptr<ArchiveEngine> engine;
+    // What each id minted for the open archive stands for.
+    QHash<QUuid, quint32> folders;
+    QHash<QUuid, AttachmentKey> attachments;
 
-Expected<MailFolder, PSTError> buildFolder(std::unique_ptr<PSTFolder> folder, FolderHandles &handles)
-{
-    const auto name = folder->name();
-    const QString folderName = name ? name.value() : QStringLiteral("(unbenannt)");
-    const auto count = folder->messageCount();
-    const qint64 messageCount = count ? count.value() : 0;
-    const qint64 unreadCount = folder->unreadCount();
+    mutable QMutex nameMutex;
+    QString engineName;
 
-    auto sub = folder->subFolders();
-    if (!sub)
-        return sub.error();
-    QList<MailFolder> children;
-    children.reserve(static_cast<qsizetype>(sub.value().size()));
-    for (auto &child : sub.value()) {
-        auto built = buildFolder(std::move(child), handles);
-        if (!built)
-            return built.error();
-        children.append(std::move(built).value());
+    void setEngineName(const QString &name)
+    {
+        QMutexLocker lock(&nameMutex);
+        engineName = name;
     }
 
-    MailFolder record{QUuid::createUuid(), folderName, messageCount, unreadCount, classifyFolder(folderName),
-                      std::move(children)};
-    handles.emplace(record.id, std::move(folder));
-    return record;
-}
-}  // namespace
-
-// Where an attachment record served with a page sits in the archive.
-struct AttachmentLocation {
-    QUuid folderId;
-    qint64 messageIndex;
-    int attachmentIndex;
-};
-
-struct PSTActor::State {
-    std::shared_ptr<const LibpffCalls> calls;
-    std::unique_ptr<PSTFile> file;
-    FolderHandles folderHandles;
-    std::unordered_map<QUuid, AttachmentLocation, UuidHash> attachments;
-
-    // Folder handles go before the file that they belong to.
     void dropArchive()
     {
         attachments.clear();
-        folderHandles.clear();
-        file.reset();
+        folders.clear();
+        engine.reset();
+        setEngineName({});
+    }
+
+    MailFolder buildFolder(const RawFolder &raw)
+    {
+        MailFolder record = rules::folderRecord(raw);
+        record.children.reserve(raw.children.value.size());
+        for (const RawFolder &child : raw.children.value)
+            record.children.append(buildFolder(child));
+        record.id = QUuid::createUuid();
+        folders.insert(record.id, raw.node);
+        return record;
     }
 
     PSTResult<QList<MailFolder>> open(const QUrl &url)
     {
         dropArchive();
-        auto opened = PSTFile::open(url, calls);
+        auto opened = factory.open(url.isLocalFile() ? url.toLocalFile() : QString(), choice);
         if (!opened)
             return opened.error();
-        std::unique_ptr<PSTFile> newFile = std::move(opened).value();
-
-        FolderHandles newHandles;
-        QList<MailFolder> result;
-        {
-            auto root = newFile->rootFolder();
-            if (!root)
-                return root.error();
-            auto sub = root.value()->subFolders();
-            if (!sub)
-                return sub.error();
-            for (auto &folder : sub.value()) {
-                auto built = buildFolder(std::move(folder), newHandles);
-                if (!built) {
-                    newHandles.clear();  // before newFile closes
-                    return built.error();
-                }
-                result.append(std::move(built).value());
-            }
-        }
-        folderHandles = std::move(newHandles);
-        file = std::move(newFile);
-        return result;
+        const RawArchive &archive = opened.value().archive;
+        // Below the root a folder that cannot list its sub folders says so;
+        // at the root there would be nothing to show.
+        if (archive.folders.failure)
+            return PSTError::parsingFailed(*archive.folders.failure);
+        QList<MailFolder> tree;
+        for (const RawFolder &folder : archive.folders.value)
+            tree.append(buildFolder(folder));
+        engine = std::move(opened.value().engine);
+        setEngineName(engine->name());
+        return tree;
     }
 
     PSTResult<QList<MailMessage>> load(const QUuid &folderId, qint64 offset, qint64 limit)
     {
-        const auto found = folderHandles.find(folderId);
-        if (found == folderHandles.end())
+        const auto found = folders.constFind(folderId);
+        if (found == folders.cend())
             return PSTError::parsingFailed(QStringLiteral("Ordner nicht gefunden"));
-        auto items = found->second->messages(offset, limit);
-        if (!items)
-            return items.error();
+        auto read = engine->readMessages(found.value(), offset, limit, rules::inlineDataPolicy());
+        if (!read)
+            return read.error();
         QList<MailMessage> messages;
-        messages.reserve(static_cast<qsizetype>(items.value().size()));
-        std::vector<std::pair<QUuid, AttachmentLocation>> served;
-        const qint64 first = std::max<qint64>(offset, 0);
-        for (size_t i = 0; i < items.value().size(); ++i) {
-            QList<int> attachmentIndices;
-            auto message = items.value()[i]->mailMessage(&attachmentIndices);
-            if (!message)
-                return message.error();
-            const QList<Attachment> &list = message.value().attachments;
-            for (qsizetype k = 0; k < list.size(); ++k)
-                served.push_back({list[k].id, {folderId, first + qint64(i), attachmentIndices.value(k)}});
-            messages.append(std::move(message).value());
+        messages.reserve(read.value().size());
+        for (const RawMessage &raw : read.value()) {
+            MailMessage message = rules::messageRecord(raw);
+            message.id = QUuid::createUuid();
+            for (qsizetype k = 0; k < message.attachments.size(); ++k) {
+                Attachment &attachment = message.attachments[k];
+                attachment.id = QUuid::createUuid();
+                attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
+            }
+            messages.append(std::move(message));
         }
-        attachments.insert(served.begin(), served.end());
         return messages;
     }
 
     Expected<qint64, AttachmentSaveError> save(const QUuid &attachmentId, const QString &path)
     {
-        const auto location = attachments.find(attachmentId);
-        if (location == attachments.end())
-            return AttachmentSaveError{AttachmentSaveError::Kind::notLoaded, {}};
-        const auto folder = folderHandles.find(location->second.folderId);
-        if (folder == folderHandles.end())
-            return AttachmentSaveError{AttachmentSaveError::Kind::notLoaded, {}};
-        auto items = folder->second->messages(location->second.messageIndex, 1);
-        if (!items || items.value().empty())
-            return AttachmentSaveError{AttachmentSaveError::Kind::readFailed,
-                                       items ? QStringLiteral("message gone") : items.error().message()};
-        return items.value().front()->writeAttachment(location->second.attachmentIndex, path);
+        using Kind = AttachmentSaveError::Kind;
+        const auto key = attachments.constFind(attachmentId);
+        if (key == attachments.cend())
+            return AttachmentSaveError{Kind::notLoaded, {}};
+        // QSaveFile writes beside the target and renames at the end, so a
+        // failed save never leaves a partial file, nor spoils one that was there.
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            return AttachmentSaveError{Kind::writeFailed, out.errorString()};
+        std::optional<QString> writeFailure;
+        const auto streamed = engine->streamAttachment(key.value(), [&out, &writeFailure](QByteArrayView chunk) {
+            if (out.write(chunk.data(), chunk.size()) == chunk.size())
+                return true;
+            writeFailure = out.errorString();
+            return false;
+        });
+        if (writeFailure) {
+            out.cancelWriting();
+            return AttachmentSaveError{Kind::writeFailed, *writeFailure};
+        }
+        if (!streamed) {
+            out.cancelWriting();
+            return AttachmentSaveError{Kind::readFailed, streamed.error()};
+        }
+        if (!out.commit())
+            return AttachmentSaveError{Kind::writeFailed, out.errorString()};
+        return streamed.value();
     }
 };
 
-PSTActor::PSTActor(std::shared_ptr<const LibpffCalls> calls) : m_state(std::make_unique<State>())
+PSTActor::PSTActor(EngineChoice choice, EngineFactory factory) : m_state(std::make_unique<State>())
 {
-    m_state->calls = calls ? std::move(calls) : LibpffCalls::real();
+    m_state->choice = choice;
+    m_state->factory = std::move(factory);
     m_executor = std::make_unique<SerialExecutor>([state = m_state.get()] { state->dropArchive(); });
 }
 
@@ -164,6 +146,12 @@ QFuture<Expected<qint64, AttachmentSaveError>> PSTActor::saveAttachment(const At
 {
     return m_executor->submit(
         [state = m_state.get(), id = attachment.id, path] { return state->save(id, path); });
+}
+
+QString PSTActor::engineName() const
+{
+    QMutexLocker lock(&m_state->nameMutex);
+    return m_state->engineName;
 }
 
 std::thread::id PSTActor::threadId() const

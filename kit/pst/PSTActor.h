@@ -3,6 +3,8 @@
 #include "model/Expected.h"
 #include "model/MailFolder.h"
 #include "model/MailMessage.h"
+#include "pst/EngineFactory.h"
+#include "pst/RecordRules.h"
 #include "pst/engine/PSTError.h"
 
 #include <QFuture>
@@ -13,7 +15,6 @@
 
 namespace ostrel {
 
-struct LibpffCalls;
 class SerialExecutor;
 
 template <typename T>
@@ -27,16 +28,19 @@ struct AttachmentSaveError {
         writeFailed,  // the destination could not be written
     };
     Kind kind;
-    QString detail;  // the library's or the file system's text
+    QString detail;  // the engine's or the file system's text
     friend bool operator==(const AttachmentSaveError &, const AttachmentSaveError &) = default;
 };
 
-// The reader's single entry point. Every libpff call happens on the actor's
-// own thread, one request at a time in arrival order; callers get futures of
-// plain records, never handles.
+// The reader's single entry point. It owns the engine and its thread: every
+// engine call happens there, one request at a time in arrival order. It mints
+// every record id and keeps what each id stands for in the archive; callers
+// get futures of plain records, never handles or keys. It is the only place
+// that writes files.
 class PSTActor {
 public:
-    explicit PSTActor(std::shared_ptr<const LibpffCalls> calls = {});
+    explicit PSTActor(EngineChoice choice = EngineChoice::automatic,
+                      EngineFactory factory = EngineFactory::standard());
     ~PSTActor();
     PSTActor(const PSTActor &) = delete;
     PSTActor &operator=(const PSTActor &) = delete;
@@ -54,6 +58,10 @@ public:
     // every byte was written. Returns the number of bytes written.
     QFuture<Expected<qint64, AttachmentSaveError>> saveAttachment(const Attachment &attachment, const QString &path);
 
+    // The name of the engine that read the open archive ("native",
+    // "libpff"); empty when none is open. Settled when openFile's future is.
+    QString engineName() const;
+
     std::thread::id threadId() const;
 
 private:
@@ -61,8 +69,5 @@ private:
     std::unique_ptr<State> m_state;
     std::unique_ptr<SerialExecutor> m_executor;
 };
-
-// The kind of a folder from its English or German name.
-FolderType classifyFolder(const QString &name);
 
 }  // namespace ostrel

@@ -1,5 +1,4 @@
-#include "pst/PSTActor.h"
-#include "pst/PSTMessage.h"
+#include "pst/RecordRules.h"
 
 #include <QTest>
 

@@ -1,8 +1,9 @@
-// A real view model over a real reader and real archives, with an injected
-// open panel and an isolated settings store.
+// A real view model over a real reader, with an injected open panel and an
+// isolated settings store; over real archives, and over archives held in
+// memory where the case needs no real file.
 #include "FakePlatform.h"
+#include "MemoryEngine.h"
 #include "TestSupport.h"
-#include "pst/LibpffCalls.h"
 #include "viewmodel/ostrelViewModel.h"
 
 #include <QFile>
@@ -52,16 +53,23 @@ const MailFolder *findFolder(const QList<MailFolder> &folders, const QString &na
     return nullptr;
 }
 
-// Counts the message items the reader asks libpff for.
-std::unique_ptr<PSTActor> countingActor(std::shared_ptr<std::atomic<int>> messageReads)
+// An actor over archives held in memory; log sees every engine call.
+std::unique_ptr<PSTActor> memoryActor(const test::MemoryShelf &shelf, std::shared_ptr<test::MemoryEngineLog> log)
 {
-    auto calls = std::make_shared<LibpffCalls>();
-    calls->folder_get_sub_message = [inner = calls->folder_get_sub_message, messageReads](
-                                        libpff_item_t *f, int i, libpff_item_t **item, libpff_error_t **e) {
-        ++*messageReads;
-        return inner(f, i, item, e);
-    };
-    return std::make_unique<PSTActor>(calls);
+    return std::make_unique<PSTActor>(EngineChoice::automatic, test::memoryEngines(shelf, std::move(log)));
+}
+
+qsizetype pageReads(const test::MemoryEngineLog &log)
+{
+    return log.callsSoFar().filter(QStringLiteral(".readMessages")).size();
+}
+
+// Messages one day apart, newest last.
+void addMessages(test::MemoryArchive &archive, quint32 folder, int count, const QString &prefix)
+{
+    const QDateTime first(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
+    for (int i = 0; i < count; ++i)
+        archive.addMessage(folder, test::mail(prefix + QString::number(i)).date(first.addDays(i)));
 }
 }  // namespace
 
@@ -78,6 +86,13 @@ class TestViewModel : public QObject {
     }
 
     void open(ostrelViewModel &vm, const QUrl &url) { QVERIFY(test::waitFor(vm.openPSTFile(url))); }
+
+    // A placeholder file named name in the test's directory, for a memory archive of that name.
+    QUrl placeholder(const QString &name)
+    {
+        const QString path = m_dir->filePath(name);
+        return test::touch(path) ? QUrl::fromLocalFile(path) : QUrl();
+    }
 
 private slots:
     void init()
@@ -151,34 +166,33 @@ private slots:
 
     void withoutInboxTheFirstRootFolderIsSelected()
     {
-        OSTREL_REQUIRE_CORPUS();
-        auto reads = std::make_shared<std::atomic<int>>(0);
-        auto vm = makeViewModel(countingActor(reads));
-        open(*vm, corpusUrl("tika_testPST.pst"));
+        auto archive = std::make_shared<test::MemoryArchive>();
+        archive->addFolder(test::MemoryArchive::top, QStringLiteral("SPAM Search Folder 2"));
+        const quint32 outbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Outbox"));
+        addMessages(*archive, outbox, 2, QStringLiteral("waiting "));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("noinbox.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("noinbox.pst")));
         QVERIFY(vm->selectedFolder());
         QCOMPARE(vm->selectedFolder()->id, vm->folders().constFirst().id);
         QCOMPARE(vm->selectedFolder()->name, QStringLiteral("SPAM Search Folder 2"));
         // It holds no message, so nothing was asked of the reader.
-        QCOMPARE(reads->load(), 0);
+        QCOMPARE(pageReads(*log), 0);
         QVERIFY(vm->messages().isEmpty());
         QVERIFY(!vm->isLoading());
     }
 
     void anEmptyTreeOpensWithNothingSelected()
     {
-        OSTREL_REQUIRE_CORPUS();
-        auto calls = std::make_shared<LibpffCalls>();
-        calls->folder_get_number_of_sub_folders = [](libpff_item_t *, int *count, libpff_error_t **) {
-            *count = 0;
-            return 1;
-        };
-        auto vm = makeViewModel(std::make_unique<PSTActor>(calls));
-        open(*vm, corpusUrl("pstsdk_sample1.pst"));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("empty.pst"), std::make_shared<test::MemoryArchive>()}}, log));
+        open(*vm, placeholder(QStringLiteral("empty.pst")));
         QVERIFY(vm->folders().isEmpty());
         QCOMPARE(vm->selectedFolder(), std::nullopt);
         QVERIFY(!vm->isLoading());
         QCOMPARE(vm->errorMessage(), std::nullopt);
-        QCOMPARE(vm->currentFileName(), std::optional<QString>("pstsdk_sample1.pst"));
+        QCOMPARE(vm->currentFileName(), std::optional<QString>("empty.pst"));
+        QCOMPARE(log->callsSoFar(), QStringList{QStringLiteral("libpff.open empty.pst")});
     }
 
     void aFailedSecondOpenKeepsTheFirstTree()
@@ -225,44 +239,77 @@ private slots:
 
     void aPageHoldsAtMostOneHundred()
     {
-        OSTREL_REQUIRE_CORPUS();
-        auto reads = std::make_shared<std::atomic<int>>(0);
-        auto vm = makeViewModel(countingActor(reads));
-        open(*vm, corpusUrl("pst2john_97_outlook_pass12345.pst"));
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        addMessages(*archive, inbox, 170, QStringLiteral("note "));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("big.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("big.pst")));
         QCOMPARE(vm->selectedFolder()->name, QStringLiteral("Inbox"));
         QCOMPARE(vm->selectedFolder()->messageCount, qint64(170));
         QCOMPARE(vm->messages().size(), 100);
-        QCOMPARE(reads->load(), 100);
+        QCOMPARE(pageReads(*log), 1);
+        // The first hundred in the folder's order, whatever their dates.
+        QCOMPARE(vm->messages().constFirst().subject, QStringLiteral("note 0"));
+        QCOMPARE(vm->messages().constLast().subject, QStringLiteral("note 99"));
     }
 
     void selectingAnEmptyFolderAsksNothing()
     {
-        OSTREL_REQUIRE_CORPUS();
-        auto reads = std::make_shared<std::atomic<int>>(0);
-        auto vm = makeViewModel(countingActor(reads));
-        open(*vm, corpusUrl("processpst_flags_john_doe.pst"));
-        const int before = reads->load();
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        addMessages(*archive, inbox, 3, QStringLiteral("hello "));
+        archive->addFolder(test::MemoryArchive::top, QStringLiteral("Junk E-mail"));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("small.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("small.pst")));
+        QCOMPARE(vm->messages().size(), 3);
+        const qsizetype before = pageReads(*log);
+        QCOMPARE(before, 1);
         const MailFolder *junk = findFolder(vm->folders(), QStringLiteral("Junk E-mail"));
         QVERIFY(junk);
-        ChangeLog log(*vm);
+        QCOMPARE(junk->folderType, FolderType::spam);
+        ChangeLog log2(*vm);
         QVERIFY(test::waitFor(vm->selectFolder(*junk)));
-        QCOMPARE(log.names, QStringList({"selectedFolder", "messages"}));
-        QCOMPARE(reads->load(), before);
+        QCOMPARE(log2.names, QStringList({"selectedFolder", "messages"}));
+        QCOMPARE(pageReads(*log), before);
         QVERIFY(vm->messages().isEmpty());
     }
 
     void selectingAMessageTouchesNothingElse()
     {
-        OSTREL_REQUIRE_CORPUS();
-        auto reads = std::make_shared<std::atomic<int>>(0);
-        auto vm = makeViewModel(countingActor(reads));
-        open(*vm, corpusUrl("processpst_flags_john_doe.pst"));
-        const int before = reads->load();
-        ChangeLog log(*vm);
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        addMessages(*archive, inbox, 3, QStringLiteral("hello "));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("small.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("small.pst")));
+        const QStringList before = log->callsSoFar();
+        ChangeLog changes(*vm);
         vm->selectMessage(vm->messages().at(1));
-        QCOMPARE(log.names, QStringList({"selectedMessage"}));
+        QCOMPARE(changes.names, QStringList({"selectedMessage"}));
         QCOMPARE(vm->selectedMessage()->id, vm->messages().at(1).id);
-        QCOMPARE(reads->load(), before);
+        QCOMPARE(log->callsSoFar(), before);
+    }
+
+    // Damage below the top of the tree reaches the view model as the
+    // folders say it, not as an empty tree or a failed open.
+    void damagedFoldersStillOpen()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"), 2);
+        addMessages(*archive, inbox, 2, QStringLiteral("hi "));
+        const quint32 projects = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Projects"));
+        archive->setSubFoldersUnreadable(projects, QStringLiteral("nbt: bad page signature at 0x4400"));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("damaged.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("damaged.pst")));
+        QCOMPARE(vm->errorMessage(), std::nullopt);
+        QCOMPARE(vm->folders().size(), 2);
+        QCOMPARE(vm->folders().at(1).subFoldersFailure,
+                 std::optional<QString>(QStringLiteral("nbt: bad page signature at 0x4400")));
+        QCOMPARE(vm->folders().at(0).unreadCount, 2);
+        QCOMPARE(vm->messages().size(), 2);
     }
 
     void overlappingSelectionsEachPublish()

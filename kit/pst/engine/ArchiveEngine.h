@@ -11,6 +11,10 @@
 
 namespace ostrel {
 
+// How deep attached messages are read, a message in a message counting 1;
+// one nested deeper is left with a failure that says so.
+inline constexpr int kDeepestAttachedMessage = 16;
+
 // Which attachments a message read also loads the bytes of: called with an
 // attachment's properties and data size; true loads them.
 using InlineDataPolicy = std::function<bool(const PropertyBag &attachment, qint64 dataSize)>;
@@ -34,7 +38,8 @@ public:
     virtual QString name() const = 0;
 
     // Opens the archive at path and reads its folder tree (no folder's
-    // contents).
+    // contents). The caller has made sure that path is a readable regular
+    // file (see checkArchivePath).
     virtual Expected<RawArchive, PSTError> open(const QString &path) = 0;
 
     // Up to limit whole messages of a folder, from offset, in the folder's
@@ -49,12 +54,13 @@ public:
     virtual Expected<RawMessage, PSTError> readMessage(const MessageKey &key, const InlineDataPolicy &policy) = 0;
 
     // Some properties of a message, each value cut to at most maxBytes
-    // (for previews and body searches).
+    // (for previews and body searches); maxBytes >= 0.
     virtual Expected<PropertyBag, PSTError> readProperties(const MessageKey &key, const QList<quint16> &ids,
                                                            qint64 maxBytes) = 0;
 
-    // Hands an attachment's bytes to sink; the number of bytes handed over,
-    // or why the archive would not give them.
+    // Hands an attachment's bytes to sink; the number of bytes handed over
+    // (fewer when sink stopped the stream), or why the archive would not give
+    // them. An attached message has no such bytes.
     virtual Expected<qint64, QString> streamAttachment(const AttachmentKey &key, const ByteSink &sink) = 0;
 };
 

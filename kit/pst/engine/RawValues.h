@@ -27,10 +27,24 @@ namespace ostrel {
 //   PtypBinary: the bytes. A trailing terminator may be present.
 // - Multi-valued types: the stored array form of the file format.
 struct PropertyValue {
-    quint16 type = 0;
+    quint16 type = 0;  // a PropertyType
     QByteArray bytes;
 
     friend bool operator==(const PropertyValue &, const PropertyValue &) = default;
+};
+
+// The stored types the record rules read (values of PropertyValue::type).
+struct PropertyType {
+    static constexpr quint16 integer16 = 0x0002;
+    static constexpr quint16 integer32 = 0x0003;
+    static constexpr quint16 boolean = 0x000B;
+    static constexpr quint16 object = 0x000D;
+    static constexpr quint16 integer64 = 0x0014;
+    static constexpr quint16 string8 = 0x001E;
+    static constexpr quint16 string = 0x001F;
+    static constexpr quint16 time = 0x0040;
+    static constexpr quint16 guid = 0x0048;
+    static constexpr quint16 binary = 0x0102;
 };
 
 // The identity of a named property (ids from 0x8000): its property set and
@@ -46,7 +60,9 @@ size_t qHash(const PropertyName &name, size_t seed = 0);
 
 // The properties of one object: a message, a recipient or attachment row, a
 // folder, the store. Named properties are kept under their names, never under
-// the file's own mapped ids, which differ from archive to archive.
+// the file's own mapped ids, which differ from archive to archive; a named
+// property whose name cannot be found is left out. A property whose value
+// could not be read is left out too.
 class PropertyBag {
 public:
     void insert(quint16 id, PropertyValue value) { m_tagged.insert(id, std::move(value)); }
@@ -88,9 +104,9 @@ struct Readable {
     friend bool operator==(const Readable &, const Readable &) = default;
 };
 
-// Finds a message again within one open archive: the node of a message that
-// lies in a folder, and for an embedded message the attachment positions that
-// lead down to it.
+// Finds a message again within one open archive: the node id of a message
+// that lies in a folder, and for an embedded message the attachment positions
+// (RawAttachment::index) that lead down to it.
 struct MessageKey {
     quint32 node = 0;
     QList<int> embeddedPath;
@@ -114,9 +130,9 @@ struct AttachmentKey {
 struct RawFolder {
     quint32 node = 0;
     PropertyBag properties;
-    std::optional<qint64> messageCount;  // the engine's count of the folder's messages; absent when unreadable
+    Readable<qint64> messageCount;  // the engine's count of the folder's messages
     bool searchFolder = false;
-    Readable<QList<RawFolder>> children;
+    Readable<QList<RawFolder>> children;  // those read, and why the others are missing
 
     friend bool operator==(const RawFolder &, const RawFolder &) = default;
 };
@@ -136,7 +152,10 @@ struct RawMessage;
 struct RawAttachment {
     int index = 0;                        // position in the message's attachments
     PropertyBag properties;               // everything but the data itself
-    std::optional<qint64> dataSize;       // absent when unreadable
+    // The number of bytes streamAttachment hands over: the attachment's data,
+    // never an attached message's internal form. Absent for an attached
+    // message and when unreadable.
+    std::optional<qint64> dataSize;
     std::optional<QByteArray> data;       // present only when the read asked for it
     std::shared_ptr<const RawMessage> embedded;  // an attached message, read whole
     std::optional<QString> embeddedFailure;      // why an attached message could not be read
@@ -144,8 +163,9 @@ struct RawAttachment {
     bool operator==(const RawAttachment &other) const;
 };
 
-// A whole message: its properties (bodies included), recipient rows and
-// attachments.
+// A whole message: its properties (bodies included, as stored: compressed
+// RTF stays compressed), recipient rows and attachments. The lists hold what
+// could be read; failure says why anything is missing.
 struct RawMessage {
     MessageKey key;
     PropertyBag properties;

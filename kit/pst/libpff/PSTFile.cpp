@@ -1,61 +1,31 @@
-#include "pst/PSTFile.h"
+#include "pst/libpff/PSTFile.h"
 
-#include "pst/LibpffCalls.h"
-#include "pst/LibpffError.h"
-#include "pst/PSTFolder.h"
+#include "pst/libpff/LibpffCalls.h"
+#include "pst/libpff/LibpffError.h"
+#include "pst/libpff/LibpffItem.h"
+#include "pst/libpff/PSTFolder.h"
 
-#include <QFileInfo>
-#include <unistd.h>
+#include <QFile>
 
 namespace ostrel {
 
 namespace {
 constexpr int kWindows1252 = 1252;
-
-bool startScopedAccess(const QUrl &)
-{
-    return false;
-}
-
-void stopScopedAccess(const QUrl &) {}
 }  // namespace
 
-PSTFile::PSTFile(QUrl url, std::shared_ptr<const LibpffCalls> calls)
-    : m_url(std::move(url)), m_calls(std::move(calls))
-{
-}
+PSTFile::PSTFile(std::shared_ptr<const LibpffCalls> calls) : m_calls(std::move(calls)) {}
 
-Expected<std::unique_ptr<PSTFile>, PSTError> PSTFile::open(const QUrl &url,
+Expected<std::unique_ptr<PSTFile>, PSTError> PSTFile::open(const QString &path,
                                                           std::shared_ptr<const LibpffCalls> calls)
 {
-    std::unique_ptr<PSTFile> file(new PSTFile(url, std::move(calls)));
-    file->m_didStartScopedAccess = startScopedAccess(url);
-    const auto giveBack = [&file] {
-        if (file->m_didStartScopedAccess)
-            stopScopedAccess(file->m_url);
-        file->m_didStartScopedAccess = false;
-    };
-
-    const QString path = url.toLocalFile();
-    const QByteArray nativePath = QFile::encodeName(path);
-    if (path.isEmpty() || !QFileInfo::exists(path)) {
-        giveBack();
-        return PSTError::fileNotFound();
-    }
-    if (::access(nativePath.constData(), R_OK) != 0) {
-        giveBack();
-        return PSTError::accessDenied();
-    }
-
+    std::unique_ptr<PSTFile> file(new PSTFile(std::move(calls)));
     const LibpffCalls &lib = *file->m_calls;
+    const QByteArray nativePath = QFile::encodeName(path);
     libpff_file_t *handle = nullptr;
     {
         LibpffErrorSlot error;
-        if (lib.file_initialize(&handle, &error) != 1 || handle == nullptr) {
-            error.drop();
-            giveBack();
+        if (lib.file_initialize(&handle, &error) != 1 || handle == nullptr)
             return PSTError::libpffNotInitialized();
-        }
     }
     {
         LibpffErrorSlot error;
@@ -63,13 +33,12 @@ Expected<std::unique_ptr<PSTFile>, PSTError> PSTFile::open(const QUrl &url,
             const QString text = error.text();
             LibpffErrorSlot freeError;
             lib.file_free(&handle, &freeError);
-            giveBack();
             return PSTError::parsingFailed(QStringLiteral("file_open: ") + text);
         }
     }
     {
-        // Without the code page the archive still opens; 8-bit strings then
-        // decode with libpff's default.
+        // Without the code page the archive still opens; the record rules
+        // decode 8-bit strings themselves.
         LibpffErrorSlot error;
         lib.file_set_ascii_codepage(handle, kWindows1252, &error);
     }
@@ -86,8 +55,6 @@ PSTFile::~PSTFile()
         m_calls->file_free(&m_handle, &freeError);
         m_handle = nullptr;
     }
-    if (m_didStartScopedAccess)
-        stopScopedAccess(m_url);
 }
 
 Expected<std::unique_ptr<PSTFolder>, PSTError> PSTFile::rootFolder() const
@@ -99,11 +66,30 @@ Expected<std::unique_ptr<PSTFolder>, PSTError> PSTFile::rootFolder() const
     const int result = m_calls->file_get_root_folder(m_handle, &item, &error);
     if (result >= 0 && item != nullptr)
         return std::make_unique<PSTFolder>(item, m_calls);
-    if (item != nullptr) {
-        LibpffErrorSlot freeError;
-        m_calls->item_free(&item, &freeError);
-    }
+    LibpffItem stray(*m_calls, item);
     return PSTError::parsingFailed(QStringLiteral("get_root_folder: ") + error.text());
+}
+
+Expected<libpff_item_t *, QString> PSTFile::messageStore() const
+{
+    libpff_item_t *item = nullptr;
+    LibpffErrorSlot error;
+    if (m_calls->file_get_message_store(m_handle, &item, &error) != 1 || item == nullptr) {
+        LibpffItem stray(*m_calls, item);
+        return QStringLiteral("get_message_store: ") + error.text();
+    }
+    return item;
+}
+
+Expected<libpff_item_t *, QString> PSTFile::item(quint32 node) const
+{
+    libpff_item_t *item = nullptr;
+    LibpffErrorSlot error;
+    if (m_calls->file_get_item_by_identifier(m_handle, node, &item, &error) != 1 || item == nullptr) {
+        LibpffItem stray(*m_calls, item);
+        return QStringLiteral("get_item_by_identifier[0x%1]: ").arg(node, 0, 16) + error.text();
+    }
+    return item;
 }
 
 }  // namespace ostrel

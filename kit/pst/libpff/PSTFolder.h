@@ -2,8 +2,8 @@
 
 #include "model/Expected.h"
 #include "pst/engine/PSTError.h"
+#include "pst/engine/RawValues.h"
 
-#include <QList>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -26,12 +26,18 @@ public:
     PSTFolder(const PSTFolder &) = delete;
     PSTFolder &operator=(const PSTFolder &) = delete;
 
-    Expected<QString, PSTError> name() const;
+    // The folder's node id; 0 when the library will not say.
+    quint32 node() const;
+    // The folder's own properties; empty when they cannot be read.
+    PropertyBag properties() const;
     Expected<qint64, PSTError> messageCount() const;
-    qint64 unreadCount() const;
-    Expected<std::vector<std::unique_ptr<PSTFolder>>, PSTError> subFolders() const;
-    // Message items [offset, offset + limit) clipped to the folder's count.
+    // The sub folders the library gives, and why any others are missing.
+    Readable<std::vector<std::unique_ptr<PSTFolder>>> subFolders() const;
+    // Message items [offset, offset + limit) clipped to the folder's count;
+    // the first one that cannot be had fails the whole range.
     Expected<std::vector<std::unique_ptr<PSTMessage>>, PSTError> messages(qint64 offset, qint64 limit) const;
+    // The message at index, or why there is none.
+    Expected<std::unique_ptr<PSTMessage>, QString> message(int index) const;
 
 private:
     libpff_item_t *m_handle = nullptr;

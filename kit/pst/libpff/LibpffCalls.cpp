@@ -1,4 +1,4 @@
-#include "pst/LibpffCalls.h"
+#include "pst/libpff/LibpffCalls.h"
 
 namespace ostrel {
 

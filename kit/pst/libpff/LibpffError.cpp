@@ -1,4 +1,4 @@
-#include "pst/LibpffError.h"
+#include "pst/libpff/LibpffError.h"
 
 #include <array>
 

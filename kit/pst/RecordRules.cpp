@@ -1,0 +1,286 @@
+#include "pst/RecordRules.h"
+
+#include "model/Text.h"
+#include "pst/CompressedRtf.h"
+
+#include <QHash>
+#include <QStringDecoder>
+#include <QtEndian>
+#include <array>
+
+namespace ostrel::rules {
+
+namespace {
+// 100-nanosecond intervals between 1601-01-01 and 1970-01-01, in seconds.
+constexpr double kFiletimeEpochOffset = 11644473600.0;
+
+// 0x80 to 0x9F of code page 1252; the five positions it leaves undefined
+// keep their C1 control, as Windows' own conversion does.
+constexpr std::array<char16_t, 32> kWindows1252High{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString utf16le(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+    return decoder.decode(bytes.first(bytes.size() & ~qsizetype(1)));
+}
+
+std::optional<QString> strictUtf8(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString upToNul(QString text)
+{
+    const qsizetype nul = text.indexOf(QChar(0));
+    if (nul >= 0)
+        text.truncate(nul);
+    return text;
+}
+
+// Trailing NULs go (a stored terminator), unless there is nothing else.
+QByteArrayView withoutTrailingNuls(QByteArrayView bytes, qsizetype unit)
+{
+    qsizetype end = bytes.size() - bytes.size() % unit;
+    const auto zeroAt = [&bytes, unit](qsizetype from) {
+        for (qsizetype k = 0; k < unit; ++k) {
+            if (bytes[from + k] != '\0')
+                return false;
+        }
+        return true;
+    };
+    while (end >= unit && zeroAt(end - unit))
+        end -= unit;
+    return end > 0 ? bytes.first(end) : bytes;
+}
+
+template <typename T>
+std::optional<T> fixed(const PropertyBag &bag, quint16 id, quint16 type)
+{
+    const PropertyValue *value = bag.find(id);
+    if (!value || value->type != type || value->bytes.size() < qsizetype(sizeof(T)))
+        return std::nullopt;
+    return qFromLittleEndian<T>(value->bytes.constData());
+}
+}  // namespace
+
+QString windows1252(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar *out = text.data();
+    for (const char byte : bytes) {
+        const auto b = quint8(byte);
+        *out++ = QChar(b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char16_t(b));
+    }
+    return text;
+}
+
+std::optional<QString> text(const PropertyValue &value)
+{
+    if (value.type == PropertyType::string)
+        return upToNul(utf16le(value.bytes));
+    if (value.type == PropertyType::string8) {
+        const qsizetype nul = value.bytes.indexOf('\0');
+        return windows1252(QByteArrayView(value.bytes).first(nul < 0 ? value.bytes.size() : nul));
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> text(const PropertyBag &bag, quint16 id)
+{
+    const PropertyValue *value = bag.find(id);
+    return value ? text(*value) : std::nullopt;
+}
+
+std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id)
+{
+    auto found = text(bag, id);
+    if (found && found->isEmpty())
+        return std::nullopt;
+    return found;
+}
+
+std::optional<quint32> integer32(const PropertyBag &bag, quint16 id)
+{
+    return fixed<quint32>(bag, id, PropertyType::integer32);
+}
+
+std::optional<quint64> filetime(const PropertyBag &bag, quint16 id)
+{
+    return fixed<quint64>(bag, id, PropertyType::time);
+}
+
+double instant(quint64 filetime)
+{
+    return filetime == 0 ? 0.0 : double(filetime) / 10'000'000.0 - kFiletimeEpochOffset;
+}
+
+MessageImportance importance(std::optional<quint32> stored)
+{
+    switch (stored.value_or(1)) {
+    case 0:
+        return MessageImportance::low;
+    case 2:
+        return MessageImportance::high;
+    default:
+        return MessageImportance::normal;
+    }
+}
+
+QString subject(const std::optional<QString> &stored)
+{
+    QString shown = stored.value_or(QString());
+    // A stored subject may begin with U+0001 and a character giving the
+    // length of its prefix ("RE: "); the two are markers, not text.
+    if (shown.size() >= 2 && shown.at(0) == QChar(0x0001))
+        shown.remove(0, 2);
+    return shown.isEmpty() ? QStringLiteral("(kein Betreff)") : shown;
+}
+
+std::optional<QString> plainTextBody(const PropertyValue *stored)
+{
+    if (!stored || stored->bytes.isEmpty())
+        return std::nullopt;
+    if (stored->type == PropertyType::string)
+        return utf16le(withoutTrailingNuls(stored->bytes, 2));
+    const QByteArrayView bytes = withoutTrailingNuls(stored->bytes, 1);
+    if (stored->type == PropertyType::string8)
+        return windows1252(bytes);
+    if (stored->type != PropertyType::binary)
+        return std::nullopt;
+    if (auto decoded = strictUtf8(bytes))
+        return decoded;
+    return QString::fromLatin1(bytes);
+}
+
+std::optional<QString> htmlBody(const PropertyValue *stored)
+{
+    if (!stored || stored->bytes.isEmpty())
+        return std::nullopt;
+    if (stored->type == PropertyType::string)
+        return utf16le(withoutTrailingNuls(stored->bytes, 2));
+    if (stored->type != PropertyType::binary && stored->type != PropertyType::string8)
+        return std::nullopt;
+    return strictUtf8(withoutTrailingNuls(stored->bytes, 1));
+}
+
+std::optional<QByteArray> rtfBody(const PropertyValue *stored)
+{
+    if (!stored || stored->type != PropertyType::binary)
+        return std::nullopt;
+    // Switches to the format layer's decompressor once it lands.
+    const auto rtf = decompressRtf(stored->bytes);
+    if (!rtf || rtf->isEmpty())
+        return std::nullopt;
+    return withoutTrailingNuls(*rtf, 1).toByteArray();
+}
+
+bool wantsInlineData(const PropertyBag &attachment, qint64 dataSize)
+{
+    return nonEmptyText(attachment, Tag::attachContentId).has_value() && dataSize >= 1
+        && dataSize < kInlineDataLimit;
+}
+
+InlineDataPolicy inlineDataPolicy()
+{
+    return [](const PropertyBag &attachment, qint64 dataSize) { return wantsInlineData(attachment, dataSize); };
+}
+
+bool isAttachedMessage(const RawAttachment &attachment)
+{
+    constexpr quint32 kEmbeddedMessage = 5;
+    return attachment.embedded || attachment.embeddedFailure
+        || integer32(attachment.properties, Tag::attachMethod) == kEmbeddedMessage;
+}
+
+MailFolder folderRecord(const RawFolder &folder)
+{
+    MailFolder record;
+    record.name = text(folder.properties, Tag::displayName).value_or(QStringLiteral("(unbenannt)"));
+    record.messageCount = folder.messageCount.readable() ? folder.messageCount.value : 0;
+    record.messageCountFailure = folder.messageCount.failure;
+    record.unreadCount = qint64(integer32(folder.properties, Tag::contentUnreadCount).value_or(0));
+    record.folderType = classifyFolder(record.name);
+    record.subFoldersFailure = folder.children.failure;
+    return record;
+}
+
+Attachment attachmentRecord(const RawAttachment &attachment)
+{
+    const PropertyBag &bag = attachment.properties;
+    Attachment record;
+    record.filename = nonEmptyText(bag, Tag::attachLongFilename).value_or(QStringLiteral("Anhang_%1").arg(attachment.index));
+    record.mimeType = mimeType(record.filename);
+    record.contentId = nonEmptyText(bag, Tag::attachContentId);
+    // An attached message has no file bytes; the archive's own size of the
+    // attachment object is the best size to show for it.
+    record.size = isAttachedMessage(attachment) ? qint64(integer32(bag, Tag::attachSize).value_or(0))
+                                                : std::max<qint64>(attachment.dataSize.value_or(0), 0);
+    if (attachment.data && !isAttachedMessage(attachment) && wantsInlineData(bag, record.size))
+        record.data = attachment.data;
+    return record;
+}
+
+MailMessage messageRecord(const RawMessage &message)
+{
+    const PropertyBag &bag = message.properties;
+    MailMessage record;
+    record.subject = subject(text(bag, Tag::subject));
+    const QString senderName = nonEmptyText(bag, Tag::senderName).value_or(QString());
+    record.senderEmail = nonEmptyText(bag, Tag::senderEmail).value_or(QString());
+    record.sender = senderName.isEmpty() ? record.senderEmail : senderName;
+    record.date = instant(filetime(bag, Tag::deliveryTime).value_or(0));
+    record.importance = importance(integer32(bag, Tag::importance));
+    record.bodyText = plainTextBody(bag.find(Tag::body));
+    record.bodyHTML = htmlBody(bag.find(Tag::html));
+    record.bodyRTF = rtfBody(bag.find(Tag::rtfCompressed));
+    record.isRead = true;
+
+    // Each recipient once: its address, else its display name; one with
+    // neither is left out.
+    for (const PropertyBag &recipient : message.recipients.value) {
+        for (const quint16 id : {Tag::emailAddress, Tag::displayName, Tag::recipientDisplayName}) {
+            if (auto value = nonEmptyText(recipient, id)) {
+                record.recipients.append(*value);
+                break;
+            }
+        }
+    }
+    record.recipientsFailure = message.recipients.failure;
+    for (const RawAttachment &attachment : message.attachments.value)
+        record.attachments.append(attachmentRecord(attachment));
+    record.attachmentsFailure = message.attachments.failure;
+    return record;
+}
+
+}  // namespace ostrel::rules
+
+namespace ostrel {
+
+QString mimeType(const QString &fileName)
+{
+    static const QHash<QString, QString> byExtension{
+        {QStringLiteral("pdf"), QStringLiteral("application/pdf")},
+        {QStringLiteral("jpg"), QStringLiteral("image/jpeg")},
+        {QStringLiteral("jpeg"), QStringLiteral("image/jpeg")},
+        {QStringLiteral("png"), QStringLiteral("image/png")},
+        {QStringLiteral("gif"), QStringLiteral("image/gif")},
+        {QStringLiteral("doc"), QStringLiteral("application/msword")},
+        {QStringLiteral("docx"), QStringLiteral("application/vnd.openxmlformats-officedocument.wordprocessingml.document")},
+        {QStringLiteral("xls"), QStringLiteral("application/vnd.ms-excel")},
+        {QStringLiteral("xlsx"), QStringLiteral("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet")},
+        {QStringLiteral("zip"), QStringLiteral("application/zip")},
+        {QStringLiteral("txt"), QStringLiteral("text/plain")},
+        {QStringLiteral("html"), QStringLiteral("text/html")},
+        {QStringLiteral("htm"), QStringLiteral("text/html")},
+    };
+    return byExtension.value(fileExtension(fileName).toLower(), QStringLiteral("application/octet-stream"));
+}
+
+}  // namespace ostrel

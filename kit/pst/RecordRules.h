@@ -1,0 +1,96 @@
+#pragma once
+
+// The viewer's rules that turn what an engine read into mail records. Every
+// engine hands over stored values and every record comes out of these rules,
+// so two engines that read the same values give the same records. The rules
+// know nothing of engines and mint no ids: records leave here with null ids,
+// for the actor to fill.
+
+#include "model/MailFolder.h"
+#include "model/MailMessage.h"
+#include "pst/engine/ArchiveEngine.h"
+#include "pst/engine/RawValues.h"
+
+#include <QByteArrayView>
+#include <optional>
+
+namespace ostrel {
+
+// The kind of a folder from its English or German name.
+FolderType classifyFolder(const QString &name);
+
+// MIME type from the file name's extension, lower-cased.
+QString mimeType(const QString &fileName);
+
+namespace rules {
+
+// The properties the rules read.
+struct Tag {
+    static constexpr quint16 importance = 0x0017;
+    static constexpr quint16 subject = 0x0037;
+    static constexpr quint16 senderName = 0x0C1A;
+    static constexpr quint16 senderEmail = 0x0C1F;
+    static constexpr quint16 deliveryTime = 0x0E06;
+    static constexpr quint16 attachSize = 0x0E20;
+    static constexpr quint16 body = 0x1000;
+    static constexpr quint16 rtfCompressed = 0x1009;
+    static constexpr quint16 html = 0x1013;
+    static constexpr quint16 displayName = 0x3001;
+    static constexpr quint16 emailAddress = 0x3003;
+    static constexpr quint16 contentUnreadCount = 0x3603;
+    static constexpr quint16 attachDataBinary = 0x3701;
+    static constexpr quint16 attachMethod = 0x3705;
+    static constexpr quint16 attachLongFilename = 0x3707;
+    static constexpr quint16 attachContentId = 0x3712;
+    static constexpr quint16 recipientDisplayName = 0x5FF6;
+};
+
+// Attachments at or above this size never have their bytes read with a page.
+inline constexpr qint64 kInlineDataLimit = 5'000'000;
+
+// Stored values. A text is PtypString (UTF-16LE) or PtypString8 (code page
+// 1252), up to its first NUL; any other type is no text.
+std::optional<QString> text(const PropertyValue &value);
+std::optional<QString> text(const PropertyBag &bag, quint16 id);
+// The same, with an empty text counting as none.
+std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id);
+std::optional<quint32> integer32(const PropertyBag &bag, quint16 id);
+std::optional<quint64> filetime(const PropertyBag &bag, quint16 id);
+QString windows1252(QByteArrayView bytes);
+
+// Seconds since 1970 for a FILETIME (100 ns since 1601); 0, meaning none,
+// gives the epoch itself.
+double instant(quint64 filetime);
+// 0 is low, 2 is high, anything else (or nothing) is normal.
+MessageImportance importance(std::optional<quint32> stored);
+// The subject shown: without the U+0001 prefix marker and its length
+// character, "(kein Betreff)" when nothing is left.
+QString subject(const std::optional<QString> &stored);
+
+// Bodies, from the stored property (null when absent). Trailing NULs are
+// dropped unless the body is nothing else.
+// Plain text: PtypString as UTF-16LE, PtypString8 as code page 1252, bytes
+// as UTF-8 or else Latin-1.
+std::optional<QString> plainTextBody(const PropertyValue *stored);
+// HTML: bytes (binary or PtypString8) only when they are valid UTF-8;
+// PtypString as UTF-16LE.
+std::optional<QString> htmlBody(const PropertyValue *stored);
+// RTF: the decompressed text of the compressed RTF property.
+std::optional<QByteArray> rtfBody(const PropertyValue *stored);
+
+// Whether a message read loads an attachment's bytes: it has a content id
+// that is not empty, and 1 <= dataSize < kInlineDataLimit.
+bool wantsInlineData(const PropertyBag &attachment, qint64 dataSize);
+InlineDataPolicy inlineDataPolicy();
+
+// Whether the attachment is a message rather than a file.
+bool isAttachedMessage(const RawAttachment &attachment);
+
+// Records, with null ids. A folder's record has no children: the caller
+// builds them from folder.children and sets them.
+MailFolder folderRecord(const RawFolder &folder);
+Attachment attachmentRecord(const RawAttachment &attachment);
+MailMessage messageRecord(const RawMessage &message);
+
+}  // namespace rules
+}  // namespace ostrel

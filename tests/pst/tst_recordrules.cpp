@@ -1,0 +1,440 @@
+// The rules that turn an engine's raw values into records, and the actor over
+// engines held in memory: engine choice, ids, damage that travels, saving.
+#include "MemoryEngine.h"
+#include "StoredValue.h"
+#include "TestSupport.h"
+#include "pst/PSTActor.h"
+#include "pst/RecordRules.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QTest>
+#include <sys/stat.h>
+
+using namespace ostrel;
+namespace stored = ostrel::test::stored;
+using rules::Tag;
+
+namespace {
+using OptText = std::optional<QString>;
+
+RawMessage rawWith(quint16 id, const PropertyValue &value)
+{
+    RawMessage message;
+    message.properties.insert(id, value);
+    return message;
+}
+
+RawAttachment rawAttachment(int index, const QString &name, const QString &contentId, std::optional<qint64> size,
+                            std::optional<QByteArray> data)
+{
+    RawAttachment attachment;
+    attachment.index = index;
+    if (!name.isNull())
+        attachment.properties.insert(Tag::attachLongFilename, stored::text(name));
+    if (!contentId.isNull())
+        attachment.properties.insert(Tag::attachContentId, stored::text(contentId));
+    attachment.dataSize = size;
+    attachment.data = std::move(data);
+    return attachment;
+}
+}  // namespace
+
+class TestRecordRules : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString placeholder(const QString &name)
+    {
+        const QString path = m_dir.filePath(name);
+        return test::touch(path) ? path : QString();
+    }
+
+private slots:
+    void subjects_data()
+    {
+        QTest::addColumn<std::optional<PropertyValue>>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("missing") << std::optional<PropertyValue>() << "(kein Betreff)";
+        QTest::newRow("empty") << std::optional(stored::text({})) << "(kein Betreff)";
+        QTest::newRow("unicode") << std::optional(stored::text("Grüße")) << "Grüße";
+        QTest::newRow("8-bit is code page 1252") << std::optional(stored::text8("Gr\xfc\xdf" "e \x80")) << "Grüße €";
+        QTest::newRow("prefix marker dropped") << std::optional(stored::text(QStringLiteral("\u0001\u0004RE: Hi")))
+                                               << "RE: Hi";
+        QTest::newRow("only a marker") << std::optional(stored::text(QStringLiteral("\u0001\u0004"))) << "(kein Betreff)";
+        QTest::newRow("stops at NUL") << std::optional(stored::text(QStringLiteral("a\u0000b"))) << "a";
+        QTest::newRow("not a text") << std::optional(stored::int32(7)) << "(kein Betreff)";
+    }
+    void subjects()
+    {
+        QFETCH(std::optional<PropertyValue>, stored);
+        QFETCH(QString, shown);
+        RawMessage message;
+        if (stored)
+            message.properties.insert(Tag::subject, *stored);
+        QCOMPARE(rules::messageRecord(message).subject, shown);
+    }
+
+    void senders_data()
+    {
+        QTest::addColumn<OptText>("name");
+        QTest::addColumn<OptText>("email");
+        QTest::addColumn<QString>("sender");
+        QTest::newRow("both") << OptText("Ann") << OptText("ann@x.org") << "Ann";
+        QTest::newRow("address only") << OptText() << OptText("ann@x.org") << "ann@x.org";
+        QTest::newRow("empty name") << OptText("") << OptText("ann@x.org") << "ann@x.org";
+        QTest::newRow("neither") << OptText() << OptText() << "";
+    }
+    void senders()
+    {
+        QFETCH(OptText, name);
+        QFETCH(OptText, email);
+        QFETCH(QString, sender);
+        RawMessage message;
+        if (name)
+            message.properties.insert(Tag::senderName, stored::text(*name));
+        if (email)
+            message.properties.insert(Tag::senderEmail, stored::text(*email));
+        const MailMessage record = rules::messageRecord(message);
+        QCOMPARE(record.sender, sender);
+        QCOMPARE(record.senderEmail, email.value_or(QString()));
+    }
+
+    void datesAndImportance_data()
+    {
+        QTest::addColumn<std::optional<PropertyValue>>("time");
+        QTest::addColumn<double>("date");
+        QTest::addColumn<std::optional<PropertyValue>>("importance");
+        QTest::addColumn<MessageImportance>("shown");
+        QTest::newRow("none") << std::optional<PropertyValue>() << 0.0 << std::optional<PropertyValue>()
+                              << MessageImportance::normal;
+        QTest::newRow("filetime 0 is none") << std::optional(stored::filetime(0)) << 0.0
+                                            << std::optional(stored::int32(0)) << MessageImportance::low;
+        QTest::newRow("epoch") << std::optional(stored::filetime(116444736000000000ULL)) << 0.0
+                               << std::optional(stored::int32(2)) << MessageImportance::high;
+        QTest::newRow("2024-03-01 09:00:00.5") << std::optional(stored::filetime(133537572005000000ULL))
+                                               << 1709283600.5 << std::optional(stored::int32(1))
+                                               << MessageImportance::normal;
+        QTest::newRow("before 1970") << std::optional(stored::filetime(116444736000000000ULL - 10'000'000)) << -1.0
+                                     << std::optional(stored::int32(7)) << MessageImportance::normal;
+        QTest::newRow("wrong types") << std::optional(stored::int32(5)) << 0.0
+                                     << std::optional(stored::text("2")) << MessageImportance::normal;
+    }
+    void datesAndImportance()
+    {
+        QFETCH(std::optional<PropertyValue>, time);
+        QFETCH(double, date);
+        QFETCH(std::optional<PropertyValue>, importance);
+        QFETCH(MessageImportance, shown);
+        RawMessage message;
+        if (time)
+            message.properties.insert(Tag::deliveryTime, *time);
+        if (importance)
+            message.properties.insert(Tag::importance, *importance);
+        const MailMessage record = rules::messageRecord(message);
+        QCOMPARE(record.date, date);
+        QCOMPARE(record.importance, shown);
+    }
+
+    void bodies_data()
+    {
+        QTest::addColumn<PropertyValue>("stored");
+        QTest::addColumn<OptText>("text");
+        QTest::addColumn<OptText>("html");
+        const QByteArray cp1252("Gr\xfc\xdf" "e \x80 10", 10);
+        QTest::newRow("utf-8 bytes") << stored::binary("Grüße") << OptText("Grüße") << OptText("Grüße");
+        QTest::newRow("8-bit bytes: Latin-1 text, no HTML")
+            << stored::binary(cp1252) << OptText(QString::fromLatin1(cp1252)) << OptText();
+        QTest::newRow("trailing NULs dropped") << stored::binary(QByteArray("Hi\0\0\0", 5)) << OptText("Hi")
+                                               << OptText("Hi");
+        QTest::newRow("only NULs kept") << stored::binary(QByteArray(3, '\0')) << OptText(QString(3, QChar(0)))
+                                        << OptText(QString(3, QChar(0)));
+        QTest::newRow("no bytes") << stored::binary({}) << OptText() << OptText();
+        QTest::newRow("unicode text") << stored::text("Grüße") << OptText("Grüße") << OptText("Grüße");
+        QTest::newRow("8-bit text is code page 1252") << stored::text8(cp1252)
+                                                      << OptText(QStringLiteral("Grüße € 10")) << OptText();
+        QTest::newRow("a number is no body") << stored::int32(3) << OptText() << OptText();
+    }
+    void bodies()
+    {
+        QFETCH(PropertyValue, stored);
+        QFETCH(OptText, text);
+        QFETCH(OptText, html);
+        QCOMPARE(rules::messageRecord(rawWith(Tag::body, stored)).bodyText, text);
+        QCOMPARE(rules::messageRecord(rawWith(Tag::html, stored)).bodyHTML, html);
+    }
+
+    void rtfBody()
+    {
+        // An uncompressed ("MELA") value: sizes, magic, CRC 0, then the text.
+        const QByteArray text("{\\rtf1 hi}");
+        QByteArray value(16, '\0');
+        qToLittleEndian<quint32>(quint32(text.size() + 12), value.data());
+        qToLittleEndian<quint32>(quint32(text.size()), value.data() + 4);
+        qToLittleEndian<quint32>(0x414C454D, value.data() + 8);
+        value += text;
+        QCOMPARE(rules::messageRecord(rawWith(Tag::rtfCompressed, stored::binary(value))).bodyRTF,
+                 std::optional<QByteArray>(text));
+        QCOMPARE(rules::messageRecord(rawWith(Tag::rtfCompressed, stored::binary("garbage"))).bodyRTF, std::nullopt);
+    }
+
+    void recipients()
+    {
+        RawMessage message;
+        PropertyBag both;
+        both.insert(Tag::displayName, stored::text("Ann"));
+        both.insert(Tag::emailAddress, stored::text("ann@x.org"));
+        PropertyBag nameOnly;
+        nameOnly.insert(Tag::displayName, stored::text("Bob"));
+        PropertyBag recipientName;
+        recipientName.insert(Tag::recipientDisplayName, stored::text("Cy"));
+        PropertyBag emptyAddress;
+        emptyAddress.insert(Tag::emailAddress, stored::text(""));
+        emptyAddress.insert(Tag::displayName, stored::text("Di"));
+        message.recipients.value = {both, nameOnly, PropertyBag(), recipientName, emptyAddress};
+        message.recipients.failure = QStringLiteral("recipient[5]: unknown");
+        const MailMessage record = rules::messageRecord(message);
+        QCOMPARE(record.recipients, QStringList({"ann@x.org", "Bob", "Cy", "Di"}));
+        QCOMPARE(record.recipientsFailure, OptText("recipient[5]: unknown"));
+        QVERIFY(record.ccRecipients.isEmpty());
+        QVERIFY(record.isRead);
+    }
+
+    void attachments_data()
+    {
+        QTest::addColumn<RawAttachment>("raw");
+        QTest::addColumn<QString>("filename");
+        QTest::addColumn<QString>("mime");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("hasData");
+        const QByteArray bytes(16, 'x');
+        QTest::newRow("named file") << rawAttachment(0, "REPORT.PDF", {}, 16, std::nullopt) << "REPORT.PDF"
+                                    << "application/pdf" << qint64(16) << false;
+        QTest::newRow("no name: index") << rawAttachment(2, {}, {}, 16, std::nullopt) << "Anhang_2"
+                                        << "application/octet-stream" << qint64(16) << false;
+        QTest::newRow("empty name: index") << rawAttachment(0, "", {}, 16, std::nullopt) << "Anhang_0"
+                                           << "application/octet-stream" << qint64(16) << false;
+        QTest::newRow("inline image") << rawAttachment(1, "a.png", "img1", 16, bytes) << "a.png" << "image/png"
+                                      << qint64(16) << true;
+        QTest::newRow("bytes without content id are dropped")
+            << rawAttachment(1, "a.png", {}, 16, bytes) << "a.png" << "image/png" << qint64(16) << false;
+        QTest::newRow("bytes at the limit are dropped")
+            << rawAttachment(1, "a.png", "img1", rules::kInlineDataLimit, bytes) << "a.png" << "image/png"
+            << rules::kInlineDataLimit << false;
+        QTest::newRow("size unreadable") << rawAttachment(0, "a.gif", "img1", std::nullopt, std::nullopt) << "a.gif"
+                                         << "image/gif" << qint64(0) << false;
+    }
+    void attachments()
+    {
+        QFETCH(RawAttachment, raw);
+        QFETCH(QString, filename);
+        QFETCH(QString, mime);
+        QFETCH(qint64, size);
+        QFETCH(bool, hasData);
+        const Attachment record = rules::attachmentRecord(raw);
+        QCOMPARE(record.filename, filename);
+        QCOMPARE(record.mimeType, mime);
+        QCOMPARE(record.size, size);
+        QCOMPARE(record.data.has_value(), hasData);
+        QVERIFY(record.id.isNull());  // the actor mints ids
+    }
+
+    void inlinePolicy_data()
+    {
+        QTest::addColumn<QString>("contentId");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("wanted");
+        QTest::newRow("4,999,999") << "id" << qint64(4'999'999) << true;
+        QTest::newRow("5,000,000") << "id" << qint64(5'000'000) << false;
+        QTest::newRow("1") << "id" << qint64(1) << true;
+        QTest::newRow("0") << "id" << qint64(0) << false;
+        QTest::newRow("empty id") << "" << qint64(809) << false;
+        QTest::newRow("no id") << QString() << qint64(809) << false;
+    }
+    void inlinePolicy()
+    {
+        QFETCH(QString, contentId);
+        QFETCH(qint64, size);
+        QFETCH(bool, wanted);
+        const RawAttachment raw = rawAttachment(0, "a.png", contentId, size, std::nullopt);
+        QCOMPARE(rules::inlineDataPolicy()(raw.properties, size), wanted);
+    }
+
+    void folders_data()
+    {
+        QTest::addColumn<std::optional<PropertyValue>>("name");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<FolderType>("type");
+        QTest::newRow("missing") << std::optional<PropertyValue>() << "(unbenannt)" << FolderType::custom;
+        QTest::newRow("stored empty stays empty") << std::optional(stored::text("")) << "" << FolderType::custom;
+        QTest::newRow("8-bit") << std::optional(stored::text8("Entw\xfcrfe")) << "Entwürfe" << FolderType::drafts;
+        QTest::newRow("unicode") << std::optional(stored::text("Posteingang")) << "Posteingang" << FolderType::inbox;
+    }
+    void folders()
+    {
+        QFETCH(std::optional<PropertyValue>, name);
+        QFETCH(QString, shown);
+        QFETCH(FolderType, type);
+        RawFolder raw;
+        if (name)
+            raw.properties.insert(Tag::displayName, *name);
+        raw.properties.insert(Tag::contentUnreadCount, stored::int32(4));
+        raw.messageCount.failure = QStringLiteral("number_of_sub_messages: unknown");
+        const MailFolder record = rules::folderRecord(raw);
+        QCOMPARE(record.name, shown);
+        QCOMPARE(record.folderType, type);
+        QCOMPARE(record.unreadCount, 4);
+        QCOMPARE(record.messageCount, 0);
+        QCOMPARE(record.messageCountFailure, OptText("number_of_sub_messages: unknown"));
+    }
+
+    // automatic: native first, libpff when native cannot open the file.
+    void engineChoice_data()
+    {
+        QTest::addColumn<EngineChoice>("choice");
+        QTest::addColumn<bool>("nativeReads");
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QStringList>("opens");
+        QTest::newRow("automatic, native reads") << EngineChoice::automatic << true << "native"
+                                                 << QStringList{"native.open a.pst"};
+        QTest::newRow("automatic, native cannot") << EngineChoice::automatic << false << "libpff"
+                                                  << QStringList{"native.open a.pst", "libpff.open a.pst"};
+        QTest::newRow("libpff forced") << EngineChoice::libpff << true << "libpff" << QStringList{"libpff.open a.pst"};
+        QTest::newRow("native forced, cannot") << EngineChoice::native << false << "" << QStringList{"native.open a.pst"};
+    }
+    void engineChoice()
+    {
+        QFETCH(EngineChoice, choice);
+        QFETCH(bool, nativeReads);
+        QFETCH(QString, engine);
+        QFETCH(QStringList, opens);
+        auto archive = std::make_shared<test::MemoryArchive>();
+        archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const test::MemoryShelf shelf{{QStringLiteral("a.pst"), archive}};
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        EngineFactory factory = test::memoryEngines(shelf, log, true);
+        if (!nativeReads)
+            factory.native = [log] { return std::make_unique<test::MemoryEngine>(test::MemoryShelf(), "native", log); };
+        PSTActor actor(choice, factory);
+        const auto opened = actor.openFile(QUrl::fromLocalFile(placeholder("a.pst"))).result();
+        QCOMPARE(bool(opened), !engine.isEmpty());
+        QCOMPARE(actor.engineName(), engine);
+        QCOMPARE(log->callsSoFar(), opens);
+        if (!opened)  // the native engine's own text, not a fallback's
+            QVERIFY(opened.error().message().startsWith(QLatin1String("file_open: native")));
+    }
+
+    void nativeNotYetBuiltIn()
+    {
+        PSTActor actor(EngineChoice::native);
+        const auto opened = actor.openFile(QUrl::fromLocalFile(placeholder("b.pst"))).result();
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().message(), QStringLiteral("the native engine is not available yet"));
+    }
+
+    void pathsRefusedBeforeAnyEngine_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("nothing there") << "missing" << "PST file not found.";
+        QTest::newRow("a directory") << "directory" << "Read error: file_open: not a regular file (a directory)";
+        QTest::newRow("a named pipe") << "fifo" << "Read error: file_open: not a regular file (a named pipe)";
+    }
+    void pathsRefusedBeforeAnyEngine()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, description);
+        const QString path = m_dir.filePath(QStringLiteral("refused-") + kind);
+        if (kind == QLatin1String("directory"))
+            QVERIFY(QDir().mkpath(path));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        PSTActor actor(EngineChoice::automatic, test::memoryEngines({}, log, true));
+        const auto opened = actor.openFile(QUrl::fromLocalFile(path)).result();
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().errorDescription(), description);
+        QVERIFY(log->callsSoFar().isEmpty());
+    }
+
+    void idsAreMintedPerLoadAndDamageTravels()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const quint32 old = archive->addFolder(inbox, QStringLiteral("Old"));
+        archive->setMessageCountUnreadable(old, QStringLiteral("contents: bad row at 0x1200"));
+        archive->addMessage(inbox, test::mail("Hi").attach("a.png", "PNG", "img").recipientsUnreadable("gone"));
+        PSTActor actor(EngineChoice::libpff, test::memoryEngines({{QStringLiteral("c.pst"), archive}}));
+        const auto opened = actor.openFile(QUrl::fromLocalFile(placeholder("c.pst"))).result();
+        QVERIFY(opened);
+        const MailFolder &top = opened.value().at(0);
+        QVERIFY(!top.id.isNull());
+        QVERIFY(!top.children.at(0).id.isNull());
+        QCOMPARE(top.children.at(0).messageCountFailure, OptText("contents: bad row at 0x1200"));
+        const auto first = actor.loadMessages(top, 0, 100).result();
+        const auto second = actor.loadMessages(top, 0, 100).result();
+        QVERIFY(first && second);
+        QCOMPARE(first.value().at(0).subject, second.value().at(0).subject);
+        QVERIFY(first.value().at(0).id != second.value().at(0).id);
+        QVERIFY(first.value().at(0).attachments.at(0).id != second.value().at(0).attachments.at(0).id);
+        QVERIFY(first.value() != second.value());
+        QCOMPARE(first.value().at(0).recipientsFailure, OptText("gone"));
+        QCOMPARE(first.value().at(0).attachments.at(0).data, std::optional<QByteArray>("PNG"));
+
+        // A folder of an archive that is no longer open.
+        QVERIFY(actor.openFile(QUrl::fromLocalFile(placeholder("c.pst"))).result());
+        const auto stale = actor.loadMessages(top, 0, 100).result();
+        QVERIFY(!stale);
+        QCOMPARE(stale.error().message(), QStringLiteral("Ordner nicht gefunden"));
+    }
+
+    void savingAnAttachment()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QByteArray big(200'000, 'b');
+        archive->addMessage(inbox, test::mail("Files")
+                                       .attach("big.bin", big)
+                                       .attachUnreadable("lost.bin", 10, "data tree: bad block at 0x8000")
+                                       .attachMessage(test::mail("Inner")));
+        PSTActor actor(EngineChoice::libpff, test::memoryEngines({{QStringLiteral("d.pst"), archive}}));
+        const auto opened = actor.openFile(QUrl::fromLocalFile(placeholder("d.pst"))).result();
+        QVERIFY(opened);
+        const auto page = actor.loadMessages(opened.value().at(0), 0, 100).result();
+        QVERIFY(page);
+        const QList<Attachment> &attachments = page.value().at(0).attachments;
+        QCOMPARE(attachments.size(), 3);
+        QCOMPARE(attachments.at(2).filename, QStringLiteral("Anhang_2"));
+        QCOMPARE(attachments.at(2).size, 4096);  // an attached message: the archive's own size
+
+        const QString target = m_dir.filePath(QStringLiteral("big.bin"));
+        const auto saved = actor.saveAttachment(attachments.at(0), target).result();
+        QVERIFY(saved);
+        QCOMPARE(saved.value(), big.size());
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), big);
+
+        const QString lost = m_dir.filePath(QStringLiteral("lost.bin"));
+        const auto failed = actor.saveAttachment(attachments.at(1), lost).result();
+        QVERIFY(!failed);
+        QCOMPARE(failed.error().kind, AttachmentSaveError::Kind::readFailed);
+        QCOMPARE(failed.error().detail, QStringLiteral("data tree: bad block at 0x8000"));
+        QVERIFY(!QFile::exists(lost));
+
+        const auto inner = actor.saveAttachment(attachments.at(2), m_dir.filePath(QStringLiteral("inner"))).result();
+        QVERIFY(!inner);
+        QCOMPARE(inner.error().kind, AttachmentSaveError::Kind::readFailed);
+
+        Attachment foreign = attachments.at(0);
+        foreign.id = QUuid::createUuid();
+        const auto unknown = actor.saveAttachment(foreign, target).result();
+        QVERIFY(!unknown);
+        QCOMPARE(unknown.error().kind, AttachmentSaveError::Kind::notLoaded);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordRules)
+#include "tst_recordrules.moc"
