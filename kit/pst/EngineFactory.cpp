@@ -2,6 +2,7 @@
 
 #include "pst/engine/ArchivePath.h"
 #include "pst/libpff/LibpffEngine.h"
+#include "pst/native/NativeEngine.h"
 
 namespace ostrel {
 
@@ -21,8 +22,7 @@ EngineFactory EngineFactory::standard()
 {
     EngineFactory factory;
     factory.libpff = [] { return std::make_unique<LibpffEngine>(); };
-    // The native engine plugs in here once it exists:
-    // factory.native = [] { return std::make_unique<NativeEngine>(); };
+    factory.native = [] { return std::make_unique<NativeEngine>(); };
     return factory;
 }
 

@@ -22,7 +22,7 @@ struct OpenedArchive {
 
 // Makes the engines and opens archives with the chosen one.
 struct EngineFactory {
-    EngineMaker native;  // empty while ostrel has no native engine
+    EngineMaker native;
     EngineMaker libpff;
 
     // The engines built into ostrel.

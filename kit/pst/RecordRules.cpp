@@ -1,7 +1,7 @@
 #include "pst/RecordRules.h"
 
 #include "model/Text.h"
-#include "pst/CompressedRtf.h"
+#include "pst/format/Lzfu.h"
 
 #include <QHash>
 #include <QStringDecoder>
@@ -174,11 +174,10 @@ std::optional<QByteArray> rtfBody(const PropertyValue *stored)
 {
     if (!stored || stored->type != PropertyType::binary)
         return std::nullopt;
-    // Switches to the format layer's decompressor once it lands.
-    const auto rtf = decompressRtf(stored->bytes);
-    if (!rtf || rtf->isEmpty())
+    const auto rtf = pst::decompressRtf(stored->bytes);
+    if (!rtf || rtf.value().isEmpty())
         return std::nullopt;
-    return withoutTrailingNuls(*rtf, 1).toByteArray();
+    return withoutTrailingNuls(rtf.value(), 1).toByteArray();
 }
 
 bool wantsInlineData(const PropertyBag &attachment, qint64 dataSize)

@@ -318,6 +318,8 @@ private slots:
         }
         if (text.contains(QLatin1String("permute")))
             QCOMPARE(settings->encoding, std::optional<Encoding>(Encoding::Permute));
+        if (text.contains(QLatin1String("cyclic")))
+            QCOMPARE(settings->encoding, std::optional<Encoding>(Encoding::Cyclic));
     }
 };
 

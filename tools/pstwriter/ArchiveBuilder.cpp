@@ -3,7 +3,7 @@
 #include "Nid.h"
 #include "PropertyBag.h"
 #include "PropertyIds.h"
-#include "RtfCompressor.h"
+#include "pst/format/Lzfu.h"
 
 #include <QCoreApplication>
 
@@ -387,7 +387,7 @@ PropertyBag ArchiveBuilder::messageProperties(const Message &m, quint32 nid)
         p.setInt32(PidInternetCodepage, m.bodyCodepage);
     }
     if (m.rtf) {
-        p.setBinary(PidRtfCompressed, compressRtf(*m.rtf));
+        p.setBinary(PidRtfCompressed, pst::compressRtf(*m.rtf));
         p.setBool(PidRtfInSync, true);
     }
     if (m.transportHeaders)
@@ -603,7 +603,7 @@ void ArchiveBuilder::writeFolder(const Folder &f)
         PropertyBag criteria;
         criteria.setInt32(0x660B, 0);  // search state: not running
         nid::SubnodeIds criteriaIds;
-        m_ndb.addNode(nid::withType(f.nid, nid::SearchCriteria),
+        m_ndb.addNode(nid::withType(f.nid, nid::SearchCriteriaObject),
                       m_ndb.writeNode(buildPropertyContext(criteria, criteriaIds, m_options.heapOrder)), 0);
         if (!f.options.noContentsTable) {
             nid::SubnodeIds contentsIds;
@@ -729,7 +729,7 @@ bool ArchiveBuilder::finish()
     fields.nextNidIndex[nid::AssocContentsTable] = nextFolder;
     fields.nextNidIndex[nid::SearchContentsTable] = m_nextSearchIndex;
     fields.nextNidIndex[nid::SearchUpdateQueue] = m_nextSearchIndex;
-    fields.nextNidIndex[nid::SearchCriteria] = m_nextSearchIndex;
+    fields.nextNidIndex[nid::SearchCriteriaObject] = m_nextSearchIndex;
     m_finished = true;
     return m_ndb.finish(fields);
 }

@@ -3,6 +3,10 @@
 #include "Bytes.h"
 #include "Crc.h"
 #include "NdbWriter.h"
+#include "pst/format/Block.h"
+#include "pst/format/Header.h"
+#include "pst/format/Nid.h"
+#include "pst/format/Page.h"
 
 #include <QFile>
 
@@ -17,15 +21,8 @@ namespace {
 
 constexpr int kMaxProblems = 50;
 
-quint16 le16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
-quint32 le32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
-quint64 le64(const uchar *p) { return qFromLittleEndian<quint64>(p); }
-
-quint16 signature(quint64 ib, quint64 bid)
-{
-    ib ^= bid;
-    return quint16(quint16(ib >> 16) ^ quint16(ib));
-}
+using namespace pst::bytes;
+using pst::PageType;
 
 class Verifier {
 public:
@@ -43,7 +40,7 @@ private:
             m_report.problems.append(text);
     }
     bool inFile(quint64 ib, quint64 size) const { return ib <= m_size && size <= m_size - ib; }
-    void walk(quint64 ib, quint64 bid, quint8 ptype, int expectLevel, quint64 minKey, int depth);
+    void walk(quint64 ib, quint64 bid, PageType ptype, int expectLevel, quint64 minKey, int depth);
     void checkBlocks();
     void checkNodes();
     void checkMaps(quint64 eof);
@@ -66,55 +63,57 @@ private:
     std::vector<std::pair<quint64, quint64>> m_used;
 };
 
-void Verifier::walk(quint64 ib, quint64 bid, quint8 ptype, int expectLevel, quint64 minKey, int depth)
+void Verifier::walk(quint64 ib, quint64 bid, PageType ptype, int expectLevel, quint64 minKey, int depth)
 {
     if (depth > 16) {
         problem(QStringLiteral("B-tree deeper than 16 levels at %1").arg(ib));
         return;
     }
-    if (ib % 512 != 0 || !inFile(ib, 512)) {
+    if (ib % kLayout.pageSize != 0 || !inFile(ib, kLayout.pageSize)) {
         problem(QStringLiteral("B-tree page at %1 is misplaced").arg(ib));
         return;
     }
     const uchar *p = m_data + ib;
     ++m_report.pages;
-    allocated(ib, 512);
-    if (p[496] != ptype || p[497] != ptype)
-        problem(QStringLiteral("Page at %1 has type %2, expected %3").arg(ib).arg(p[496]).arg(ptype));
-    if (le64(p + 504) != bid)
-        problem(QStringLiteral("Page at %1 carries id %2, its parent says %3").arg(ib).arg(le64(p + 504)).arg(bid));
-    if (le16(p + 498) != signature(ib, bid))
+    allocated(ib, kLayout.pageSize);
+    const pst::PageTrailer trailer = pst::readPageTrailer(kLayout, p);
+    if (trailer.type != quint8(ptype) || trailer.typeRepeat != quint8(ptype))
+        problem(QStringLiteral("Page at %1 has type %2, expected %3").arg(ib).arg(trailer.type).arg(quint8(ptype)));
+    if (trailer.bid != bid)
+        problem(QStringLiteral("Page at %1 carries id %2, its parent says %3").arg(ib).arg(trailer.bid).arg(bid));
+    if (trailer.signature != pst::blockSignature(ib, bid))
         problem(QStringLiteral("Page at %1 has a wrong signature").arg(ib));
-    if (le32(p + 500) != pstCrc(p, 496))
+    if (trailer.crc != pstCrc(p, kLayout.pageCrcSize))
         problem(QStringLiteral("Page at %1 has a wrong checksum").arg(ib));
-    const int count = p[488];
-    const int cbEnt = p[490];
-    const int level = p[491];
-    if (expectLevel >= 0 && level != expectLevel)
-        problem(QStringLiteral("Page at %1 is on level %2, expected %3").arg(ib).arg(level).arg(expectLevel));
-    if (count * cbEnt > 488) {
+    const pst::BtPageInfo info = pst::readBtPageInfo(kLayout, p);
+    if (expectLevel >= 0 && info.level != expectLevel)
+        problem(QStringLiteral("Page at %1 is on level %2, expected %3").arg(ib).arg(info.level).arg(expectLevel));
+    if (info.count * info.entrySize > kLayout.btEntriesSize) {
         problem(QStringLiteral("Page at %1 overflows").arg(ib));
         return;
     }
     quint64 previous = minKey;
-    for (int i = 0; i < count; ++i) {
-        const uchar *e = p + i * cbEnt;
+    for (int i = 0; i < info.count; ++i) {
+        const uchar *e = p + i * info.entrySize;
         const quint64 key = le64(e);
         if (i > 0 && key <= previous)
             problem(QStringLiteral("Page at %1: keys out of order").arg(ib));
         if (i == 0 && key < minKey)
             problem(QStringLiteral("Page at %1: first key below its parent's").arg(ib));
         previous = key;
-        if (level > 0) {
-            if (cbEnt != 24) {
-                problem(QStringLiteral("Page at %1: index entries of %2 bytes").arg(ib).arg(cbEnt));
+        if (info.level > 0) {
+            if (info.entrySize != kLayout.btIndexEntrySize) {
+                problem(QStringLiteral("Page at %1: index entries of %2 bytes").arg(ib).arg(info.entrySize));
                 return;
             }
-            walk(le64(e + 16), le64(e + 8), ptype, level - 1, key, depth + 1);
-        } else if (ptype == 0x80) {
-            m_blocks[key] = {le64(e + 8), le16(e + 16)};
+            const pst::BtIndexEntry entry = pst::readBtIndexEntry(kLayout, e);
+            walk(entry.child.ib, entry.child.bid, ptype, info.level - 1, key, depth + 1);
+        } else if (ptype == PageType::Bbt) {
+            const pst::BbtEntry entry = pst::readBbtEntry(kLayout, e);
+            m_blocks[key] = {entry.bref.ib, entry.cb};
         } else {
-            m_nodes.push_back({key & 0xFFFFFFFFu, le64(e + 8), le64(e + 16)});
+            const pst::NbtEntry entry = pst::readNbtEntry(kLayout, e);
+            m_nodes.push_back({entry.nid, entry.bidData, entry.bidSub});
         }
     }
 }
@@ -123,18 +122,18 @@ void Verifier::checkBlocks()
 {
     for (const auto &[bid, b] : m_blocks) {
         ++m_report.blocks;
-        const quint64 total = bytes::alignUp(quint64(b.cb) + 16, 64);
-        if (b.ib % 64 != 0 || !inFile(b.ib, total) || total > 8192) {
+        const quint64 total = kLayout.blockSize(b.cb);
+        if (b.ib % kLayout.blockAlign != 0 || !inFile(b.ib, total) || total > quint64(kLayout.maxBlockSize)) {
             problem(QStringLiteral("Block %1 lies outside the file").arg(bid));
             continue;
         }
         allocated(b.ib, total);
-        const uchar *t = m_data + b.ib + total - 16;
-        if (le16(t) != b.cb || le64(t + 8) != bid)
+        const pst::BlockTrailer t = pst::readBlockTrailer(kLayout, m_data + b.ib + total - kLayout.blockTrailerSize);
+        if (t.cb != b.cb || t.bid != bid)
             problem(QStringLiteral("Block %1: trailer does not match the block tree").arg(bid));
-        if (le16(t + 2) != signature(b.ib, bid))
+        if (t.signature != pst::blockSignature(b.ib, bid))
             problem(QStringLiteral("Block %1 has a wrong signature").arg(bid));
-        if (le32(t + 4) != pstCrc(m_data + b.ib, b.cb))
+        if (t.crc != pstCrc(m_data + b.ib, b.cb))
             problem(QStringLiteral("Block %1 has a wrong checksum").arg(bid));
     }
 }
@@ -161,29 +160,33 @@ void Verifier::checkNodes()
     while (!pending.empty() && guard++ < 50'000'000) {
         const quint64 bid = pending.back();
         pending.pop_back();
-        if (!(bid & 2))
+        if (!pst::bid::isInternal(bid))
             continue;  // a data block
         const Block &b = m_blocks[bid];
         const uchar *p = m_data + b.ib;
-        const int count = le16(p + 2);
-        if (p[0] == 0x01) {
-            if (8 + 8 * count > b.cb) {
+        if (p[0] == quint8(pst::BlockType::DataTree)) {
+            const pst::XBlockHeader x = pst::readXBlockHeader(p);
+            if (kLayout.xHeaderSize + kLayout.idSize * x.count > b.cb) {
                 problem(QStringLiteral("Block %1: entries overflow").arg(bid));
                 continue;
             }
-            for (int i = 0; i < count; ++i)
-                need(le64(p + 8 + 8 * i), bid);
-        } else if (p[0] == 0x02) {
-            const int size = p[1] == 0 ? 24 : 16;
-            if (8 + size * count > b.cb) {
+            for (int i = 0; i < x.count; ++i)
+                need(pst::readXEntry(kLayout, p, i), bid);
+        } else if (p[0] == quint8(pst::BlockType::SubnodeTree)) {
+            const pst::SlBlockHeader sl = pst::readSlBlockHeader(p);
+            const int size = sl.level == 0 ? kLayout.slEntrySize : kLayout.siEntrySize;
+            if (kLayout.slHeaderSize + size * sl.count > b.cb) {
                 problem(QStringLiteral("Block %1: entries overflow").arg(bid));
                 continue;
             }
-            for (int i = 0; i < count; ++i) {
-                const uchar *e = p + 8 + size * i;
-                need(le64(e + 8), bid);
-                if (size == 24)
-                    need(le64(e + 16), bid);
+            for (int i = 0; i < sl.count; ++i) {
+                if (sl.level == 0) {
+                    const pst::SlEntry e = pst::readSlEntry(kLayout, p, i);
+                    need(e.bidData, bid);
+                    need(e.bidSub, bid);
+                } else {
+                    need(pst::readSiEntry(kLayout, p, i).bid, bid);
+                }
             }
         } else {
             problem(QStringLiteral("Internal block %1 of unknown type %2").arg(bid).arg(p[0]));
@@ -219,11 +222,14 @@ void Verifier::checkMaps(quint64 eof)
                        + (s >= 8192 && (s - 8192) % 31744 == 0 ? 1 : 0);
         mark(start, quint64(reserved) * 512);
         const uchar *p = m_data + start;
-        if (p[496] != 0x84 || le64(p + 504) != start || le32(p + 500) != pstCrc(p, 496))
+        const pst::PageTrailer amap = pst::readPageTrailer(kLayout, p);
+        if (amap.type != quint8(PageType::AMap) || amap.bid != start || amap.crc != pstCrc(p, kLayout.pageCrcSize))
             problem(QStringLiteral("Allocation map at %1 is damaged").arg(start));
         if (s % 8 == 0) {
             const uchar *pm = p + 512;
-            if (pm[496] != 0x83 || le64(pm + 504) != start + 512 || le32(pm + 500) != pstCrc(pm, 496))
+            const pst::PageTrailer pmap = pst::readPageTrailer(kLayout, pm);
+            if (pmap.type != quint8(PageType::PMap) || pmap.bid != start + 512
+                || pmap.crc != pstCrc(pm, kLayout.pageCrcSize))
                 problem(QStringLiteral("Page map at %1 is damaged").arg(start + 512));
         }
     }
@@ -254,28 +260,25 @@ void Verifier::checkMaps(quint64 eof)
 
 void Verifier::run()
 {
-    if (m_size < 564 || std::memcmp(m_data, "!BDN", 4) != 0) {
-        problem(QStringLiteral("Not an archive: no header"));
+    const auto header = pst::parseHeader(QByteArrayView(reinterpret_cast<const char *>(m_data),
+                                                        qsizetype(std::min<quint64>(m_size, pst::Header::kSize))));
+    if (!header) {
+        problem(QStringLiteral("Not a sound archive header: %1").arg(header.error().text));
         return;
     }
-    if (le16(m_data + 10) < 23) {
-        problem(QStringLiteral("Not a Unicode archive (version %1)").arg(le16(m_data + 10)));
+    if (header->variant != pst::Variant::Unicode) {
+        problem(QStringLiteral("Not a Unicode archive (version %1)").arg(header->version));
         return;
     }
-    if (le32(m_data + 4) != pstCrc(m_data + 8, 471))
-        problem(QStringLiteral("The header's partial checksum is wrong"));
-    if (le32(m_data + 524) != pstCrc(m_data + 8, 516))
-        problem(QStringLiteral("The header's full checksum is wrong"));
-    const quint64 eof = le64(m_data + 184);
-    if (eof != m_size) {
-        problem(QStringLiteral("The header says %1 bytes, the file has %2").arg(eof).arg(m_size));
+    if (header->fileEof != m_size) {
+        problem(QStringLiteral("The header says %1 bytes, the file has %2").arg(header->fileEof).arg(m_size));
         return;
     }
-    walk(le64(m_data + 224), le64(m_data + 216), 0x81, -1, 0, 0);
-    walk(le64(m_data + 240), le64(m_data + 232), 0x80, -1, 0, 0);
+    walk(header->nbtRoot.ib, header->nbtRoot.bid, PageType::Nbt, -1, 0, 0);
+    walk(header->bbtRoot.ib, header->bbtRoot.bid, PageType::Bbt, -1, 0, 0);
     checkBlocks();
     checkNodes();
-    checkMaps(eof);
+    checkMaps(header->fileEof);
 }
 
 }  // namespace

@@ -1,69 +1,6 @@
 #include "Encoding.h"
 
-#include <array>
-
 namespace ostrel::pstwriter {
-
-namespace {
-
-// The substitution the format fixes for permuted data blocks (the first of
-// its three 256-byte tables; readers undo it with the inverse).
-constexpr std::array<quint8, 256> kPermute = {
-     65,  54,  19,  98, 168,  33, 110, 187, 244,  22, 204,   4, 127, 100, 232,  93,
-     30, 242, 203,  42, 116, 197,  94,  53, 210, 149,  71, 158, 150,  45, 154, 136,
-     76, 125, 132,  63, 219, 172,  49, 182,  72,  95, 246, 196, 216,  57, 139, 231,
-     35,  59,  56, 142, 200, 193, 223,  37, 177,  32, 165,  70,  96,  78, 156, 251,
-    170, 211,  86,  81,  69, 124,  85,   0,   7, 201,  43, 157, 133, 155,   9, 160,
-    143, 173, 179,  15,  99, 171, 137,  75, 215, 167,  21,  90, 113, 102,  66, 191,
-     38,  74, 107, 152, 250, 234, 119,  83, 178, 112,   5,  44, 253,  89,  58, 134,
-    126, 206,   6, 235, 130, 120,  87, 199, 141,  67, 175, 180,  28, 212,  91, 205,
-    226, 233,  39,  79, 195,   8, 114, 128, 207, 176, 239, 245,  40, 109, 190,  48,
-     77,  52, 146, 213,  14,  60,  34,  50, 229, 228, 249, 159, 194, 209,  10, 129,
-     18, 225, 238, 145, 131, 118, 227, 151, 230,  97, 138,  23, 121, 164, 183, 220,
-    144, 122,  92, 140,   2, 166, 202, 105, 222,  80,  26,  17, 147, 185,  82, 135,
-     88, 252, 237,  29,  55,  73,  27, 106, 224,  41,  51, 153, 189, 108, 217, 148,
-    243,  64,  84, 111, 240, 198, 115, 184, 214,  62, 101,  24,  68,  31, 221, 103,
-     16, 241,  12,  25, 236, 174,   3, 161,  20, 123, 169,  11, 255, 248, 163, 192,
-    162,   1, 247,  46, 188,  36, 104, 117,  13, 254, 186,  47, 181, 208, 218,  61,
-};
-
-// The second table: an involution the cyclic encoding runs every byte
-// through between the first table and its inverse.
-constexpr std::array<quint8, 256> kCyclicMiddle = {
-     20,  83,  15,  86, 179, 200, 122, 156, 235, 101,  72,  23,  22,  21, 159,   2,
-    204,  84, 124, 131,   0,  13,  12,  11, 162,  98, 168, 118, 219, 217, 237, 199,
-    197, 164, 220, 172, 133, 116, 214, 208, 167, 155, 174, 154, 150, 113, 102, 195,
-     99, 153, 184, 221, 115, 146, 142, 132, 125, 165,  94, 209,  93, 147, 177,  87,
-     81,  80, 128, 137,  82, 148,  79,  78,  10, 107, 188, 141, 127, 110,  71,  70,
-     65,  64,  68,   1,  17, 203,   3,  63, 247, 244, 225, 169, 143,  60,  58, 249,
-    251, 240,  25,  48, 130,   9,  46, 201, 157, 160, 134,  73, 238, 111,  77, 109,
-    196,  45, 129,  52,  37, 135,  27, 136, 170, 252,   6, 161,  18,  56, 253,  76,
-     66, 114, 100,  19,  55,  36, 106, 117, 119,  67, 255, 230, 180,  75,  54,  92,
-    228, 216,  53,  61,  69, 185,  44, 236, 183,  49,  43,  41,   7, 104, 163,  14,
-    105, 123,  24, 158,  33,  57, 190,  40,  26,  91, 120, 245,  35, 202,  42, 176,
-    175,  62, 254,   4, 140, 231, 229, 152,  50, 149, 211, 246,  74, 232, 166, 234,
-    233, 243, 213,  47, 112,  32, 242,  31,   5, 103, 173,  85,  16, 206, 205, 227,
-     39,  59, 218, 186, 215, 194,  38, 212, 145,  29, 210,  28,  34,  51, 248, 250,
-    241,  90, 239, 207, 144, 182, 139, 181, 189, 192, 191,   8, 151,  30, 108, 226,
-     97, 224, 198, 193,  89, 171, 187,  88, 222,  95, 223,  96, 121, 126, 178, 138,
-};
-
-struct Inverse {
-    std::array<quint8, 256> t{};
-    Inverse()
-    {
-        for (int i = 0; i < 256; ++i)
-            t[kPermute[i]] = static_cast<quint8>(i);
-    }
-};
-
-const Inverse &inverse()
-{
-    static const Inverse instance;
-    return instance;
-}
-
-}  // namespace
 
 QString encodingName(Encoding encoding)
 {
@@ -87,52 +24,6 @@ std::optional<Encoding> encodingFromName(const QString &name)
     if (name == QLatin1String("cyclic") || name == QLatin1String("high"))
         return Encoding::Cyclic;
     return std::nullopt;
-}
-
-void permuteEncode(char *data, qsizetype size)
-{
-    auto p = reinterpret_cast<quint8 *>(data);
-    for (qsizetype i = 0; i < size; ++i)
-        p[i] = kPermute[p[i]];
-}
-
-void permuteDecode(char *data, qsizetype size)
-{
-    const auto &inv = inverse().t;
-    auto p = reinterpret_cast<quint8 *>(data);
-    for (qsizetype i = 0; i < size; ++i)
-        p[i] = inv[p[i]];
-}
-
-void cyclicCode(char *data, qsizetype size, quint32 key)
-{
-    const auto &inv = inverse().t;
-    auto p = reinterpret_cast<quint8 *>(data);
-    quint16 w = quint16(key ^ (key >> 16));
-    for (qsizetype i = 0; i < size; ++i, ++w) {
-        const quint8 low = quint8(w);
-        const quint8 high = quint8(w >> 8);
-        quint8 b = kPermute[quint8(p[i] + low)];
-        b = kCyclicMiddle[quint8(b + high)];
-        b = inv[quint8(b - high)];
-        p[i] = quint8(b - low);
-    }
-}
-
-void encodeBlock(Encoding encoding, char *data, qsizetype size, quint64 bid)
-{
-    if (encoding == Encoding::Permute)
-        permuteEncode(data, size);
-    else if (encoding == Encoding::Cyclic)
-        cyclicCode(data, size, quint32(bid));
-}
-
-void decodeBlock(Encoding encoding, char *data, qsizetype size, quint64 bid)
-{
-    if (encoding == Encoding::Permute)
-        permuteDecode(data, size);
-    else if (encoding == Encoding::Cyclic)
-        cyclicCode(data, size, quint32(bid));
 }
 
 }  // namespace ostrel::pstwriter

@@ -2,6 +2,8 @@
 
 #include "Bytes.h"
 #include "Crc.h"
+#include "pst/format/Block.h"
+#include "pst/format/Page.h"
 
 #include <QCoreApplication>
 
@@ -14,12 +16,7 @@ using namespace bytes;
 
 namespace {
 
-constexpr quint8 kPtypeBbt = 0x80;
-constexpr quint8 kPtypeNbt = 0x81;
-constexpr quint8 kPtypeFMap = 0x82;
-constexpr quint8 kPtypePMap = 0x83;
-constexpr quint8 kPtypeAMap = 0x84;
-constexpr quint8 kPtypeFPMap = 0x85;
+using pst::PageType;
 constexpr qsizetype kFlushAt = 8 * 1024 * 1024;
 constexpr int kFMapFirst = 128;   // the header's own free map covers the first 128 maps
 constexpr int kFMapEvery = 496;
@@ -31,19 +28,11 @@ quint64 sectionStart(int section)
     return kFirstAMap + quint64(section) * kAMapCoverage;
 }
 
-quint16 signature(quint64 ib, quint64 bid)
-{
-    ib ^= bid;
-    return quint16(quint16(ib >> 16) ^ quint16(ib));
-}
+using pst::blockSignature;
 
-void putPageTrailer(QByteArray &page, quint8 ptype, quint16 sig, quint64 bid)
+void putPageTrailer(QByteArray &page, PageType ptype, quint16 sig, quint64 bid)
 {
-    put8(page, 496, ptype);
-    put8(page, 497, ptype);
-    put16(page, 498, sig);
-    put32(page, 500, pstCrc(page.constData(), 496));
-    put64(page, 504, bid);
+    pst::writePageTrailer(kLayout, reinterpret_cast<uchar *>(page.data()), ptype, sig, bid);
 }
 
 QString tr(const char *text)
@@ -194,16 +183,14 @@ quint64 NdbWriter::allocate(quint64 size, quint64 align)
 quint64 NdbWriter::writeBlock(const char *data, int size, bool internal)
 {
     const quint64 bid = m_nextBlock++ * 4 | (internal ? 2 : 0);
-    const int total = int(alignUp(quint64(size) + 16, 64));
+    const int total = int(kLayout.blockSize(quint32(size)));
     const quint64 ib = allocate(quint64(total), 64);
     QByteArray block(total, '\0');
     std::memcpy(block.data(), data, size_t(size));
     if (!internal)
-        encodeBlock(m_encoding, block.data(), size, bid);
-    put16(block, total - 16, quint16(size));
-    put16(block, total - 14, signature(ib, bid));
-    put32(block, total - 12, pstCrc(block.constData(), size));
-    put64(block, total - 8, bid);
+        pst::encodeBlock(m_encoding, block.data(), size, bid);
+    pst::writeBlockTrailer(kLayout, reinterpret_cast<uchar *>(block.data()) + total - kLayout.blockTrailerSize,
+                           quint16(size), blockSignature(ib, bid), pstCrc(block.constData(), size), bid);
     writeAt(ib, block.constData(), block.size());
     m_blocks.push_back({bid, ib, quint16(size)});
     return bid;
@@ -322,7 +309,7 @@ void NdbWriter::addNode(quint32 nid, NodeRef ref, quint32 parent)
     m_nodes.push_back({nid, ref.bidData, ref.bidSub, parent});
 }
 
-NdbWriter::BtEntry NdbWriter::writeBtPage(quint8 ptype, int level, const QByteArray &entries, int count,
+NdbWriter::BtEntry NdbWriter::writeBtPage(PageType ptype, int level, const QByteArray &entries, int count,
                                           int cbEnt, int maxEntries, quint64 firstKey)
 {
     QByteArray page(512, '\0');
@@ -334,12 +321,12 @@ NdbWriter::BtEntry NdbWriter::writeBtPage(quint8 ptype, int level, const QByteAr
     const quint64 ib = allocate(512, 512);
     // Pages draw from the block counter too, so that no two share an id.
     const quint64 bid = m_nextBlock++ * 4;
-    putPageTrailer(page, ptype, signature(ib, bid), bid);
+    putPageTrailer(page, ptype, blockSignature(ib, bid), bid);
     writeAt(ib, page.constData(), page.size());
     return {firstKey, bid, ib};
 }
 
-NdbWriter::BtEntry NdbWriter::writeTree(quint8 ptype, std::vector<BtEntry> level)
+NdbWriter::BtEntry NdbWriter::writeTree(PageType ptype, std::vector<BtEntry> level)
 {
     // `level` holds the leaf pages already written; build the levels above.
     int levels = 0;
@@ -388,11 +375,11 @@ bool NdbWriter::finish(const HeaderFields &fields)
             add16(e, 2);  // reference count: the tree and the node that owns it
             add32(e, 0);
         }
-        leaves.push_back(writeBtPage(kPtypeBbt, 0, e, int(n), 24, 20, n ? m_blocks[at].bid : 0));
+        leaves.push_back(writeBtPage(PageType::Bbt, 0, e, int(n), 24, 20, n ? m_blocks[at].bid : 0));
         if (m_blocks.empty())
             break;
     }
-    const BtEntry bbtRoot = writeTree(kPtypeBbt, leaves);
+    const BtEntry bbtRoot = writeTree(PageType::Bbt, leaves);
 
     // Node B-tree leaves: 15 entries of 32 bytes a page.
     leaves.clear();
@@ -406,11 +393,11 @@ bool NdbWriter::finish(const HeaderFields &fields)
             add32(e, m_nodes[i].parent);
             add32(e, 0);
         }
-        leaves.push_back(writeBtPage(kPtypeNbt, 0, e, int(n), 32, 15, n ? m_nodes[at].nid : 0));
+        leaves.push_back(writeBtPage(PageType::Nbt, 0, e, int(n), 32, 15, n ? m_nodes[at].nid : 0));
         if (m_nodes.empty())
             break;
     }
-    const BtEntry nbtRoot = writeTree(kPtypeNbt, leaves);
+    const BtEntry nbtRoot = writeTree(PageType::Nbt, leaves);
     if (failed())
         return false;
 
@@ -467,14 +454,14 @@ void NdbWriter::writeMaps()
         quint64 at = start;
         QByteArray amap(512, '\0');
         std::memcpy(amap.data(), m_amaps[size_t(k)].data(), 496);
-        putPageTrailer(amap, kPtypeAMap, 0, at);
+        putPageTrailer(amap, PageType::AMap, 0, at);
         QByteArray pages = amap;
         at += 512;
         if (k % 8 == 0) {
             // Page maps are kept only for older readers: every page taken.
             QByteArray pmap(512, '\0');
             std::memset(pmap.data(), 0xFF, 496);
-            putPageTrailer(pmap, kPtypePMap, 0, at);
+            putPageTrailer(pmap, PageType::PMap, 0, at);
             pages += pmap;
             at += 512;
         }
@@ -482,14 +469,14 @@ void NdbWriter::writeMaps()
             QByteArray fmap(512, '\0');
             for (int j = 0; j < 496 && k + j < sections; ++j)
                 fmap[j] = char(longestFree[size_t(k + j)]);
-            putPageTrailer(fmap, kPtypeFMap, 0, at);
+            putPageTrailer(fmap, PageType::FMap, 0, at);
             pages += fmap;
             at += 512;
         }
         if (k >= kFPMapFirst && (k - kFPMapFirst) % kFPMapEvery == 0) {
             QByteArray fpmap(512, '\0');
             std::memset(fpmap.data(), 0xFF, 496);
-            putPageTrailer(fpmap, kPtypeFPMap, 0, at);
+            putPageTrailer(fpmap, PageType::FPMap, 0, at);
             pages += fpmap;
         }
         overwrite(start, pages);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Encoding.h"
+#include "pst/format/Layout.h"
+#include "pst/format/Page.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -13,11 +15,12 @@
 
 namespace ostrel::pstwriter {
 
-// Sizes the node database fixes.
-constexpr int kBlockDataMax = 8176;  // 8 KiB block less its trailer
-constexpr int kXBlockEntriesMax = 1021;
-constexpr int kSlEntriesMax = 340;
-constexpr int kSiEntriesMax = 510;
+// Sizes the node database fixes (Unicode layout).
+inline constexpr const pst::Layout &kLayout = pst::kUnicodeLayout;
+constexpr int kBlockDataMax = kLayout.maxBlockData;  // 8 KiB block less its trailer
+constexpr int kXBlockEntriesMax = kLayout.maxXEntries();
+constexpr int kSlEntriesMax = (kLayout.maxBlockData - kLayout.slHeaderSize) / kLayout.slEntrySize;
+constexpr int kSiEntriesMax = (kLayout.maxBlockData - kLayout.slHeaderSize) / kLayout.siEntrySize;
 constexpr quint64 kFirstAMap = 0x4400;
 constexpr quint64 kAMapCoverage = 496 * 8 * 64;  // 253,952 bytes a section
 
@@ -116,9 +119,9 @@ private:
     void writeAt(quint64 ib, const char *data, qsizetype size);
     void flush();
     void markAllocated(quint64 ib, quint64 size);
-    BtEntry writeBtPage(quint8 ptype, int level, const QByteArray &entries, int count, int cbEnt,
+    BtEntry writeBtPage(pst::PageType ptype, int level, const QByteArray &entries, int count, int cbEnt,
                         int maxEntries, quint64 firstKey);
-    BtEntry writeTree(quint8 ptype, std::vector<BtEntry> leaves);
+    BtEntry writeTree(pst::PageType ptype, std::vector<BtEntry> leaves);
     void writeMaps();
     void writeHeader(const HeaderFields &fields, const BtEntry &bbtRoot, const BtEntry &nbtRoot);
     void overwrite(quint64 ib, const QByteArray &data);

@@ -1,6 +1,7 @@
 #include "PropertyBag.h"
 
 #include "Bytes.h"
+#include "pst/format/PropertyType.h"
 
 #include <algorithm>
 
@@ -8,24 +9,10 @@ namespace ostrel::pstwriter {
 
 int fixedSize(quint16 type)
 {
-    switch (type) {
-    case PtInt16:
-        return 2;
-    case PtInt32:
-    case PtFloat:
-    case PtError:
-        return 4;
-    case PtBool:
-        return 1;
-    case PtDouble:
-    case PtCurrency:
-    case PtAppTime:
-    case PtInt64:
-    case PtTime:
-        return 8;
-    default:
-        return 0;
-    }
+    // Values of up to 8 bytes sit in table rows and property records; a GUID
+    // (16 bytes) is referenced like a variable value.
+    const int size = pst::ptype::fixedSize(type);
+    return size <= 8 ? size : 0;
 }
 
 namespace {

@@ -1,11 +1,11 @@
-#include "RtfCompressor.h"
+#include "Lzfu.h"
 
-#include "Bytes.h"
-#include "Crc.h"
+#include "pst/format/Bytes.h"
+#include "pst/format/Crc.h"
 
 #include <array>
 
-namespace ostrel::pstwriter {
+namespace ostrel::pst {
 
 using namespace bytes;
 
@@ -110,45 +110,67 @@ QByteArray compressRtf(const QByteArray &rtf)
     return result + out;
 }
 
-QByteArray decompressRtf(const QByteArray &compressed)
+Result<QByteArray> decompressRtf(QByteArrayView stream, qsizetype maxSize)
 {
-    if (compressed.size() < 16)
-        return {};
-    const quint32 rawSize = get32(compressed, 4);
-    const quint32 type = get32(compressed, 8);
-    if (type == kUncompressed)
-        return compressed.mid(16, rawSize);
+    const QLatin1StringView where("compressed RTF");
+    if (stream.size() < 16)
+        return Error::damaged(where, QStringLiteral("stream of %1 bytes is shorter than its header").arg(stream.size()));
+    const auto *p = reinterpret_cast<const uchar *>(stream.data());
+    const quint64 end = quint64(le32(p)) + 4;  // the size field counts what follows it
+    const quint32 rawSize = le32(p + 4);
+    const quint32 type = le32(p + 8);
+    const quint32 crc = le32(p + 12);
+    if (end < 16 || end > quint64(stream.size()))
+        return Error::damaged(where, QStringLiteral("declares %1 bytes, holds %2").arg(end).arg(stream.size()));
+    if (rawSize > quint64(maxSize))
+        return Error::damaged(where, QStringLiteral("%1 bytes of text is more than the limit of %2").arg(rawSize).arg(maxSize));
+    if (type == kUncompressed) {
+        if (quint64(rawSize) > end - 16)
+            return Error::damaged(where, QStringLiteral("stored text of %1 bytes in %2").arg(rawSize).arg(end - 16));
+        return QByteArray(stream.data() + 16, rawSize);
+    }
     if (type != kCompressed)
-        return {};
+        return Error::damaged(where, QStringLiteral("unknown type %1").arg(hex(type)));
+    if (pstCrc(p + 16, qsizetype(end - 16)) != crc)
+        return Error::damaged(where, QStringLiteral("checksum mismatch"));
+
     Dictionary dict;
     QByteArray out;
+    out.reserve(rawSize);
     qsizetype pos = 16;
-    while (pos < compressed.size()) {
-        const quint8 control = quint8(compressed[pos++]);
-        for (int bit = 0; bit < 8 && pos < compressed.size(); ++bit) {
-            if (control & (1u << bit)) {
-                if (pos + 1 >= compressed.size())
-                    return {};
-                const quint16 ref = quint16(quint8(compressed[pos]) << 8 | quint8(compressed[pos + 1]));
-                pos += 2;
-                int at = ref >> 4;
-                const int len = (ref & 0x0F) + 2;
-                if (at == dict.write)
-                    return out.size() == qsizetype(rawSize) ? out : QByteArray();
-                for (int i = 0; i < len; ++i) {
-                    const char c = dict.bytes[size_t(at)];
-                    at = (at + 1) % kDictSize;
+    const auto limit = qsizetype(end);
+    while (pos < limit) {
+        const quint8 control = p[pos++];
+        for (int bit = 0; bit < 8 && pos < limit; ++bit) {
+            if (!(control & (1u << bit))) {
+                const char c = char(p[pos++]);
+                if (out.size() < qsizetype(rawSize))
                     out.append(c);
-                    dict.put(c);
-                }
-            } else {
-                const char c = compressed[pos++];
-                out.append(c);
+                dict.put(c);
+                continue;
+            }
+            if (pos + 1 >= limit)
+                return Error::damaged(where, QStringLiteral("reference cut short"));
+            const int ref = p[pos] << 8 | p[pos + 1];
+            pos += 2;
+            int at = ref >> 4;
+            if (at == dict.write) {
+                if (out.size() != qsizetype(rawSize))
+                    return Error::damaged(where, QStringLiteral("gave %1 bytes, declares %2").arg(out.size()).arg(rawSize));
+                return out;
+            }
+            for (int i = 0, len = (ref & 0x0F) + 2; i < len; ++i) {
+                const char c = dict.bytes[size_t(at)];
+                at = (at + 1) % kDictSize;
+                if (out.size() < qsizetype(rawSize))
+                    out.append(c);
                 dict.put(c);
             }
         }
     }
-    return {};
+    if (out.size() != qsizetype(rawSize))
+        return Error::damaged(where, QStringLiteral("gave %1 bytes, declares %2").arg(out.size()).arg(rawSize));
+    return out;
 }
 
-}  // namespace ostrel::pstwriter
+}  // namespace ostrel::pst

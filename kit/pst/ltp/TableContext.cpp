@@ -1,0 +1,168 @@
+#include "TableContext.h"
+
+#include "pst/format/Bytes.h"
+
+namespace ostrel::pst {
+
+using namespace bytes;
+
+namespace {
+
+constexpr QLatin1StringView kTc("table");
+
+}  // namespace
+
+Result<TableContext> TableContext::open(NodeDatabase &db, quint64 bidData, quint64 bidSub)
+{
+    auto heap = Heap::open(db, bidData, bidSub);
+    if (!heap)
+        return heap.error();
+    if (heap->client() != heap::TableContext)
+        return heap->damagedAt(kTc, QStringLiteral("heap of client %1").arg(hex(heap->client())));
+    auto header = heap->item(heap->userRoot());
+    if (!header)
+        return header.error();
+    auto info = parseTableInfo(*header);
+    if (!info)
+        return heap->damagedAt(kTc, info.error().text);
+    TableContext tc(std::move(heap.value()), std::move(info.value()));
+    const TableInfo &ti = tc.m_info;
+    if (ti.rows == 0)
+        return tc;
+    if (ti.rowSize < 4)
+        return tc.m_heap.damagedAt(kTc, QStringLiteral("rows of %1 bytes").arg(ti.rowSize));
+    if (heap::isHid(ti.rows)) {
+        auto rows = tc.m_heap.item(ti.rows);
+        if (!rows)
+            return rows.error();
+        tc.m_heapRows = *rows;
+        tc.m_rowCount = rows->size() / ti.rowSize;
+        tc.m_rowsPerBlock = tc.m_rowCount;
+        return tc;
+    }
+    auto tree = tc.m_heap.subnodeTree(ti.rows);
+    if (!tree)
+        return tree.error();
+    tc.m_rowsPerBlock = db.layout().maxBlockData / ti.rowSize;
+    if (tc.m_rowsPerBlock == 0)
+        return tc.m_heap.damagedAt(kTc, QStringLiteral("rows of %1 bytes do not fit a block").arg(ti.rowSize));
+    if (!tree->leaves.isEmpty()) {
+        // Every block but the last holds rowsPerBlock rows; the last tells the rest.
+        auto last = db.leaf(*tree, int(tree->leaves.size() - 1));
+        if (!last)
+            return last.error();
+        tc.m_rowCount = qint64(tree->leaves.size() - 1) * tc.m_rowsPerBlock + last->size() / ti.rowSize;
+    }
+    tc.m_matrixTree = std::move(tree.value());
+    return tc;
+}
+
+Result<TableContext> TableContext::openNode(NodeDatabase &db, quint32 nid)
+{
+    auto node = db.node(nid);
+    if (!node)
+        return node.error();
+    return open(db, node->bidData, node->bidSub);
+}
+
+std::optional<ColumnDesc> TableContext::column(quint16 id) const
+{
+    for (const ColumnDesc &c : m_info.columns)
+        if (c.id() == id)
+            return c;
+    return std::nullopt;
+}
+
+Result<QByteArray> TableContext::rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const
+{
+    const qint64 size = m_info.rowSize;
+    if (!m_matrixTree)
+        return m_heapRows.mid(row * size, size);
+    const qint64 wanted = row / m_rowsPerBlock;
+    if (wanted != blockIndex) {
+        auto bytes = m_heap.db().leaf(*m_matrixTree, int(wanted));
+        if (!bytes)
+            return bytes.error();
+        block = std::move(bytes.value());
+        blockIndex = wanted;
+    }
+    const qint64 at = (row % m_rowsPerBlock) * size;
+    if (at + size > block.size())
+        return m_heap.damagedAt(kTc, QStringLiteral("row %1 lies past the end of block %2 (%3 bytes)").arg(row).arg(wanted).arg(block.size()));
+    return block.mid(at, size);
+}
+
+Result<std::optional<PropertyValue>> TableContext::cell(const QByteArray &row, const ColumnDesc &c, qsizetype maxBytes) const
+{
+    const quint8 mask = quint8(0x80u >> (c.bit % 8));
+    if (!(quint8(row[m_info.end1 + c.bit / 8]) & mask))
+        return std::optional<PropertyValue>();
+    const int fixed = ptype::fixedSize(c.type());
+    if (fixed > 0 && fixed <= 8) {
+        if (c.size != fixed)
+            return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, its type needs %3").arg(hex(c.tag)).arg(c.size).arg(fixed));
+        return std::optional<PropertyValue>(PropertyValue{c.type(), row.mid(c.offset, c.size)});
+    }
+    if (c.size != 4)
+        return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, expected a 4-byte reference").arg(hex(c.tag)).arg(c.size));
+    auto bytes = m_heap.value(get32(row, c.offset), maxBytes);
+    if (!bytes)
+        return bytes.error();
+    if (fixed > 0 && bytes->size() != fixed)
+        return m_heap.damagedAt(kTc, QStringLiteral("column %1 holds %2 bytes, expected %3").arg(hex(c.tag)).arg(bytes->size()).arg(fixed));
+    return std::optional<PropertyValue>(PropertyValue{c.type(), std::move(bytes.value())});
+}
+
+Result<QList<TableRow>> TableContext::rows(qint64 first, qint64 count, const QList<quint16> &ids, qsizetype maxValueBytes) const
+{
+    QList<TableRow> out;
+    if (first < 0 || count <= 0 || first >= m_rowCount)
+        return out;
+    const qint64 end = first + std::min(count, m_rowCount - first);
+    QList<std::optional<ColumnDesc>> columns;
+    for (const quint16 id : ids)
+        columns.append(column(id));
+    out.reserve(std::min<qint64>(end - first, 4096));
+    QByteArray block;
+    qint64 blockIndex = -1;
+    for (qint64 r = first; r < end; ++r) {
+        auto bytes = rowBytes(r, block, blockIndex);
+        if (!bytes)
+            return bytes.error();
+        TableRow row;
+        row.rowId = get32(*bytes, 0);
+        row.cells.reserve(columns.size());
+        for (const auto &c : columns) {
+            if (!c) {
+                row.cells.append(std::nullopt);
+                continue;
+            }
+            auto value = cell(*bytes, *c, maxValueBytes);
+            if (!value)
+                return value.error();
+            row.cells.append(*value);
+        }
+        out.append(std::move(row));
+    }
+    return out;
+}
+
+Result<std::optional<qint64>> TableContext::rowNumber(quint32 rowId) const
+{
+    if (m_info.rowIndex == 0)
+        return std::optional<qint64>();
+    auto bth = Bth::open(m_heap, m_info.rowIndex);
+    if (!bth)
+        return bth.error();
+    if (bth->keySize() != 4 || (bth->dataSize() != 2 && bth->dataSize() != 4))
+        return m_heap.damagedAt(kTc, QStringLiteral("row index of %1- and %2-byte records").arg(bth->keySize()).arg(bth->dataSize()));
+    auto found = bth->find(m_heap, rowId);
+    if (!found)
+        return found.error();
+    if (!found->has_value())
+        return std::optional<qint64>();
+    const QByteArray &v = **found;
+    return std::optional<qint64>(v.size() == 2 ? qint64(get16(v, 0)) : qint64(get32(v, 0)));
+}
+
+}  // namespace ostrel::pst

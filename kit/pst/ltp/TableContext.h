@@ -1,0 +1,51 @@
+#pragma once
+
+#include "pst/format/TableInfo.h"
+#include "pst/ltp/Bth.h"
+#include "pst/ltp/PropertyValue.h"
+
+namespace ostrel::pst {
+
+// One row of a table: its id and the cells asked for, in the order asked;
+// an empty cell where the row holds no value for that column (or the
+// table has no such column).
+struct TableRow {
+    quint32 rowId = 0;
+    QList<std::optional<PropertyValue>> cells;
+};
+
+// A node's table. Opening reads the header and finds how many rows there
+// are; rows() reads only the blocks of the rows asked for and only the
+// values of the columns asked for.
+class TableContext {
+public:
+    static constexpr qsizetype kDefaultMaxValue = 1024 * 1024;
+
+    static Result<TableContext> open(NodeDatabase &db, quint64 bidData, quint64 bidSub);
+    static Result<TableContext> openNode(NodeDatabase &db, quint32 nid);
+
+    const TableInfo &info() const { return m_info; }
+    qint64 rowCount() const { return m_rowCount; }
+    std::optional<ColumnDesc> column(quint16 id) const;
+
+    // Rows [first, first + count) (fewer at the end), cells for these
+    // property ids; each variable value is refused above maxValueBytes.
+    Result<QList<TableRow>> rows(qint64 first, qint64 count, const QList<quint16> &ids,
+                                 qsizetype maxValueBytes = kDefaultMaxValue) const;
+    // The row number of a row id (row index), or nothing.
+    Result<std::optional<qint64>> rowNumber(quint32 rowId) const;
+
+private:
+    TableContext(Heap heap, TableInfo info) : m_heap(std::move(heap)), m_info(std::move(info)) {}
+    Result<QByteArray> rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const;
+    Result<std::optional<PropertyValue>> cell(const QByteArray &row, const ColumnDesc &c, qsizetype maxBytes) const;
+
+    Heap m_heap;
+    TableInfo m_info;
+    qint64 m_rowCount = 0;
+    qint64 m_rowsPerBlock = 0;
+    QByteArray m_heapRows;                 // the row matrix when it lies on the heap
+    std::optional<DataTree> m_matrixTree;  // or its blocks, when in a subnode
+};
+
+}  // namespace ostrel::pst
