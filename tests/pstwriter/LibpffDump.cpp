@@ -181,6 +181,11 @@ bool dumpMessage(libpff_item_t *m, DumpedMessage &out, QString *errorText, int d
     out.subject = itemString(m, 0x0037);
     out.senderName = itemString(m, 0x0C1A);
     out.senderEmail = itemString(m, 0x0C1F);
+    out.messageClass = itemString(m, 0x001A);
+    out.senderAddressType = itemString(m, 0x0C1E);
+    out.senderSmtpAddress = itemString(m, 0x5D01);
+    out.transportHeaders = itemString(m, 0x007D);
+    out.messageCodepage = itemUInt32(m, 0x3FFD);
     out.importance = itemUInt32(m, 0x0017);
     out.flags = itemUInt32(m, 0x0E07);
     uint64_t t = 0;
@@ -206,6 +211,8 @@ bool dumpMessage(libpff_item_t *m, DumpedMessage &out, QString *errorText, int d
             r.emailAddress = recordString(set.p, 0x3003);
             r.recipientDisplayName = recordString(set.p, 0x5FF6);
             r.type = recordUInt32(set.p, 0x0C15);
+            r.addressType = recordString(set.p, 0x3002);
+            r.smtpAddress = recordString(set.p, 0x39FE);
             out.recipients.append(r);
         }
     }

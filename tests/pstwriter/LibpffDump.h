@@ -18,6 +18,8 @@ struct DumpedRecipient {
     std::optional<QString> emailAddress;
     std::optional<QString> recipientDisplayName;
     std::optional<quint32> type;
+    std::optional<QString> addressType;
+    std::optional<QString> smtpAddress;
 };
 
 struct DumpedAttachment {
@@ -34,6 +36,11 @@ struct DumpedMessage {
     std::optional<QString> subject;
     std::optional<QString> senderName;
     std::optional<QString> senderEmail;
+    std::optional<QString> messageClass;
+    std::optional<QString> senderAddressType;
+    std::optional<QString> senderSmtpAddress;
+    std::optional<QString> transportHeaders;
+    std::optional<quint32> messageCodepage;
     std::optional<quint32> importance;
     std::optional<quint32> flags;
     quint64 deliveryTime = 0;  // FILETIME; 0 when absent

@@ -38,6 +38,33 @@ inline constexpr const char *kFolderWithoutName = R"({"folders":[{"folders":[{}]
 inline constexpr const char *kMissingFile = R"({"folders":[{"name":"A","messages":[{"attachments":[)"
                                                     R"({"data":{"file":"nowhere.bin"}}]}]}]})";
 
+// The corners readers stumble on: stale and bare table rows, search
+// folders, Exchange addresses, OLE attachments, extra and named properties.
+inline constexpr const char *kCorners = R"({
+  "internalFolders": true,
+  "folders": [
+    { "name": "Outbox", "reverseContents": true, "messages": [
+        { "id": "queued", "subject": "Queued", "senderName": "Anna Becker", "senderEmail": "anna@example.com",
+          "read": false, "deliveryTime": "2024-03-02T10:00:00Z",
+          "row": { "omit": ["PidTagSentRepresentingName"] } },
+        { "id": "exchange", "subject": "From Exchange", "senderName": "Ben Okafor",
+          "senderEmail": "/O=EXAMPLE/OU=EXCHANGE ADMINISTRATIVE GROUP/CN=RECIPIENTS/CN=BEN",
+          "senderAddressType": "EX", "senderSmtpAddress": "ben@example.com",
+          "recipients": [ { "name": "Clara", "email": "/O=EXAMPLE/CN=CLARA", "addressType": "EX",
+                            "smtpAddress": "clara@example.com", "type": "to" },
+                          { "name": "David", "email": "david@example.com", "type": "bcc" } ],
+          "properties": [ { "tag": "0x3A06", "type": "string", "value": "Extra" },
+                          { "set": "PSETID_Address", "id": "0x8083", "type": "string", "value": "named@example.com" } ],
+          "attachments": [ { "displayName": "Embedded drawing", "method": "ole", "data": { "hex": "d0cf11e0a1b11ae1" } } ] }
+      ] },
+    { "name": "Bare", "bareHierarchyRow": true, "messages": [ { "subject": "In a bare folder" } ] },
+    { "name": "Found", "search": true, "results": ["queued", "exchange"] },
+    { "name": "Tableless", "search": true, "noContentsTable": true, "results": ["queued"] }
+  ]
+})";
+
+inline constexpr const char *kUnknownResult = R"({"folders":[{"name":"S","search":true,"results":["nobody"]}]})";
+
 inline constexpr const char *kBadEncoding = R"({"encoding":"rot13"})";
 
 }  // namespace ostrel::test::fixtures

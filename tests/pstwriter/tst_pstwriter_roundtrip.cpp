@@ -9,10 +9,13 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
+#include <QtEndian>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
+#include <tuple>
 
 using namespace ostrel::pstwriter;
 using ostrel::test::DumpedArchive;
@@ -20,6 +23,7 @@ using ostrel::test::DumpedFolder;
 using ostrel::test::DumpedMessage;
 
 Q_DECLARE_METATYPE(ostrel::pstwriter::Encoding)
+Q_DECLARE_METATYPE(ostrel::pstwriter::ArchiveOptions)
 Q_DECLARE_METATYPE(std::optional<QString>)
 
 namespace {
@@ -29,9 +33,76 @@ QDateTime utc(const char *iso)
     return QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate);
 }
 
-quint64 fileTime(const QDateTime &t)
+quint64 filetimeOf(const QDateTime &t)
 {
     return quint64(t.toMSecsSinceEpoch() + 11644473600000LL) * 10000ULL;
+}
+
+// A node's heap as stored: its first block, read back and decoded, enough
+// to check where things sit and what a small table's rows hold.
+struct StoredHeap {
+    QByteArray data;
+
+    quint16 u16(qsizetype i) const { return quint16(quint8(data[i]) | quint8(data[i + 1]) << 8); }
+    quint32 u32(qsizetype i) const { return quint32(u16(i)) | quint32(u16(i + 2)) << 16; }
+    quint32 userRoot() const { return u32(4); }
+    // Start and end of the allocation a HID names, from the page map.
+    std::pair<qsizetype, qsizetype> allocation(quint32 hid) const
+    {
+        const qsizetype map = u16(0);
+        const int index = int((hid >> 5) & 0x7FF);
+        return {u16(map + 2 + 2 * index), u16(map + 4 + 2 * index)};
+    }
+};
+
+std::optional<StoredHeap> readHeap(const QString &file, std::optional<quint64> at, Encoding encoding)
+{
+    QFile f(file);
+    if (!at || !f.open(QIODevice::ReadOnly) || !f.seek(qint64(*at)))
+        return std::nullopt;
+    StoredHeap h{f.read(8192)};
+    if (encoding == Encoding::Permute)
+        permuteDecode(h.data.data(), h.data.size());
+    if (h.data.size() < 8 || quint8(h.data[2]) != 0xEC)
+        return std::nullopt;
+    return h;
+}
+
+struct StoredRow {
+    quint32 id = 0;
+    QHash<quint32, QByteArray> cells;  // present cells by tag, as stored
+};
+
+// The rows of a table context whose rows lie in its heap, in storage order.
+std::optional<QList<StoredRow>> readRows(const StoredHeap &h, int *columnCount = nullptr)
+{
+    const auto [info, infoEnd] = h.allocation(h.userRoot());
+    if (quint8(h.data[info]) != 0x7C)
+        return std::nullopt;
+    const int columns = quint8(h.data[info + 1]);
+    if (columnCount)
+        *columnCount = columns;
+    const int bitmapAt = h.u16(info + 6);  // the 1-byte cells end where the bitmap starts
+    const int rowSize = h.u16(info + 8);
+    const quint32 rowsHid = h.u32(info + 14);
+    QList<StoredRow> rows;
+    if (rowsHid == 0)
+        return rows;
+    if ((rowsHid & 0x1F) != 0)
+        return std::nullopt;  // rows in a subnode: more than these tests build
+    const auto [start, end] = h.allocation(rowsHid);
+    for (qsizetype row = start; row + rowSize <= end; row += rowSize) {
+        StoredRow r;
+        r.id = h.u32(row);
+        for (int c = 0; c < columns; ++c) {
+            const qsizetype desc = info + 22 + 8 * c;
+            const int bit = quint8(h.data[desc + 7]);
+            if (quint8(h.data[row + bitmapAt + bit / 8]) & (0x80 >> (bit % 8)))
+                r.cells.insert(h.u32(desc), h.data.mid(row + h.u16(desc + 4), quint8(h.data[desc + 6])));
+        }
+        rows.append(r);
+    }
+    return rows;
 }
 
 }  // namespace
@@ -47,9 +118,14 @@ class TestRoundTrip : public QObject {
     std::optional<DumpedArchive> roundTrip(Encoding encoding, const std::function<void(ArchiveBuilder &)> &fill,
                                            QString *path = nullptr)
     {
-        const QString file = m_dir.filePath(QStringLiteral("a%1.pst").arg(++m_count));
         ArchiveOptions options;
         options.encoding = encoding;
+        return roundTrip(options, fill, path);
+    }
+    std::optional<DumpedArchive> roundTrip(const ArchiveOptions &options,
+                                           const std::function<void(ArchiveBuilder &)> &fill, QString *path = nullptr)
+    {
+        const QString file = m_dir.filePath(QStringLiteral("a%1.pst").arg(++m_count));
         ArchiveBuilder builder(options);
         if (!builder.open(file)) {
             qWarning() << builder.errorString();
@@ -98,15 +174,23 @@ private slots:
 
     void folderTree_data()
     {
-        addEncodings();
-        QTest::newRow("unencoded") << Encoding::None;
-        QTest::newRow("permuted") << Encoding::Permute;
+        QTest::addColumn<ArchiveOptions>("options");
+        QTest::addColumn<int>("encryption");
+        ArchiveOptions legacy = ArchiveOptions::legacy();
+        QTest::newRow("legacy, unencoded") << legacy << 0;
+        legacy.encoding = Encoding::Permute;
+        QTest::newRow("legacy, permuted") << legacy << 1;
+        QTest::newRow("outlook, permuted") << ArchiveOptions() << 1;
+        ArchiveOptions cyclic;
+        cyclic.encoding = Encoding::Cyclic;
+        QTest::newRow("outlook, cyclic") << cyclic << 2;
     }
     void folderTree()
     {
-        QFETCH(Encoding, encoding);
+        QFETCH(ArchiveOptions, options);
+        QFETCH(int, encryption);
         const QString decomposed = QStringLiteral("Entwu\u0308rfe");
-        const auto dump = roundTrip(encoding, [&](ArchiveBuilder &b) {
+        const auto dump = roundTrip(options, [&](ArchiveBuilder &b) {
             const FolderId inbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
             FolderId deep = inbox;
             for (int level = 1; level <= 6; ++level)
@@ -123,18 +207,32 @@ private slots:
             b.addMessage(deep, m);
         });
         QVERIFY(dump);
-        QCOMPARE(dump->encryption, encoding == Encoding::Permute ? 1 : 0);
+        QCOMPARE(dump->encryption, encryption);
         const DumpedFolder &root = dump->root;
         QCOMPARE(root.folders.size(), 2);
         QCOMPARE(root.folders[0].name, QStringLiteral("Top of Personal Folders"));
         QCOMPARE(root.folders[1].name, QStringLiteral("Persönlicher Ordner – 日本"));
         const DumpedFolder &ipm = root.folders[0];
         QCOMPARE(ipm.folders.size(), 5);
-        QCOMPARE(ipm.folders[1].name, QStringLiteral("Gesendete Elemente"));
-        QCOMPARE(ipm.folders[2].name, decomposed);  // kept as written, not normalised
-        QCOMPARE(ipm.folders[3].name.value_or(QStringLiteral("?")), QString());
-        QVERIFY(!ipm.folders[4].name || ipm.folders[4].name->isEmpty());
-        const DumpedFolder *f = &ipm.folders[0];
+        // libpff lists sub folders by node id: the order of adding only
+        // where ids are handed out in order.
+        QStringList names;
+        for (const DumpedFolder &f : ipm.folders)
+            names.append(f.name.value_or(QString()));  // absent or empty: both nameless
+        const QStringList added{QStringLiteral("Inbox"), QStringLiteral("Gesendete Elemente"), decomposed, QString(),
+                                QString()};
+        if (options.folderIds == FolderIds::Ordered) {
+            QCOMPARE(names, added);
+        } else {
+            QVERIFY(names != added);
+            QStringList sorted = names;
+            QStringList expected = added;
+            sorted.sort();
+            expected.sort();
+            QCOMPARE(sorted, expected);  // decomposed kept as written, not normalised
+        }
+        const DumpedFolder *f = ipm.find(QStringLiteral("Inbox"));
+        QVERIFY(f);
         for (int level = 1; level <= 6; ++level) {
             QCOMPARE(f->folders.size(), 1);
             f = &f->folders[0];
@@ -237,7 +335,7 @@ private slots:
         QVERIFY(same(got->senderEmail, senderEmail));
         QCOMPARE(got->importance, importance);
         QCOMPARE(got->flags, std::optional<quint32>(m.effectiveFlags()));
-        QCOMPARE(got->deliveryTime, fileTime(*m.deliveryTime));
+        QCOMPARE(got->deliveryTime, filetimeOf(*m.deliveryTime));
     }
 
     void bodies_data()
@@ -489,6 +587,191 @@ private slots:
         QCOMPARE(e.recipients[0].emailAddress, QStringLiteral("vera@example.com"));
         QCOMPARE(e.attachments.size(), 1);
         QCOMPARE(e.attachments[0].data, offer.data);
+    }
+
+    void heapLayout_data()
+    {
+        QTest::addColumn<ArchiveOptions>("options");
+        QTest::addColumn<QString>("node");
+        QTest::addColumn<int>("columns");  // 0: a property context
+        QTest::addColumn<bool>("headerFirst");
+        const ArchiveOptions outlook;
+        ArchiveOptions legacy = ArchiveOptions::legacy();
+        legacy.encoding = Encoding::Permute;
+        for (const auto &[name, options, first] : {std::tuple{"outlook", outlook, true}, std::tuple{"legacy", legacy, false}}) {
+            const bool wide = options.tables == TableWidth::Outlook;
+            QTest::addRow("%s store", name) << options << QStringLiteral("store") << 0 << first;
+            QTest::addRow("%s message", name) << options << QStringLiteral("message") << 0 << first;
+            QTest::addRow("%s hierarchy", name) << options << QStringLiteral("hierarchy") << (wide ? 13 : 7) << first;
+            QTest::addRow("%s contents", name) << options << QStringLiteral("contents") << (wide ? 55 : 15) << first;
+        }
+    }
+    void heapLayout()
+    {
+        // Outlook puts a property context's B-tree header, and a table
+        // context's row index, at HID 0x20 (the first allocation).
+        QFETCH(ArchiveOptions, options);
+        QFETCH(QString, node);
+        QFETCH(int, columns);
+        QFETCH(bool, headerFirst);
+        const QString file = m_dir.filePath(QStringLiteral("layout%1.pst").arg(++m_count));
+        ArchiveBuilder b(options);
+        QVERIFY(b.open(file));
+        const FolderId inbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+        Message m;
+        m.subject = QStringLiteral("Hello");
+        m.body = QStringLiteral("Body");
+        const MessageId message = b.addMessage(inbox, m);
+        QVERIFY2(b.finish(), qPrintable(b.errorString()));
+        const quint32 nid = node == QLatin1String("store")       ? 0x21
+                            : node == QLatin1String("message")   ? message
+                            : node == QLatin1String("hierarchy") ? ((b.ipmSubtree() & ~0x1Fu) | 0x0D)
+                                                                 : ((inbox & ~0x1Fu) | 0x0E);
+        const auto heap = readHeap(file, b.nodeDataOffset(nid), options.encoding);
+        QVERIFY(heap);
+        QCOMPARE(quint8(heap->data[3]), quint8(columns ? 0x7C : 0xBC));
+        const quint32 userRoot = heap->userRoot();
+        const auto [start, end] = heap->allocation(userRoot);
+        if (!columns) {
+            QCOMPARE(userRoot == 0x20, headerFirst);
+            QCOMPARE(end - start, 8);
+            QCOMPARE(quint8(heap->data[start]), quint8(0xB5));  // the B-tree header
+            return;
+        }
+        QCOMPARE(quint8(heap->data[start]), quint8(0x7C));
+        QCOMPARE(int(quint8(heap->data[start + 1])), columns);
+        QCOMPARE(end - start, 22 + 8 * columns);
+        QCOMPARE(heap->u32(start + 10) == 0x20, headerFirst);  // the row index's B-tree header
+    }
+
+    void searchFolderErrors_data()
+    {
+        QTest::addColumn<int>("misuse");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("result in a normal folder") << 0 << QStringLiteral("is not a search folder");
+        QTest::newRow("message into a search folder") << 1 << QStringLiteral("Messages live in folders");
+        QTest::newRow("folder under a search folder") << 2 << QStringLiteral("cannot go under a search folder");
+        QTest::newRow("unknown message") << 3 << QStringLiteral("No message");
+    }
+    void searchFolderErrors()
+    {
+        QFETCH(int, misuse);
+        QFETCH(QString, text);
+        const QString file = m_dir.filePath(QStringLiteral("misuse%1.pst").arg(++m_count));
+        ArchiveBuilder b;
+        QVERIFY(b.open(file));
+        const FolderId inbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Inbox"));
+        const MessageId m = b.addMessage(inbox, Message());
+        const FolderId search = b.addSearchFolder(b.ipmSubtree(), QStringLiteral("Found"));
+        QVERIFY(m && search && !b.failed());
+        bool ok = true;
+        switch (misuse) {
+        case 0:
+            ok = b.addSearchResult(inbox, m);
+            break;
+        case 1:
+            ok = b.addMessage(search, Message()) != 0;
+            break;
+        case 2:
+            ok = b.addFolder(search, QStringLiteral("Below")) != 0;
+            break;
+        default:
+            ok = b.addSearchResult(search, m + 0x20);
+            break;
+        }
+        QVERIFY(!ok);
+        QVERIFY2(b.errorString().contains(text), qPrintable(b.errorString()));
+        QVERIFY(!b.finish());
+        QVERIFY(!QFile::exists(file));  // nothing half-written is left behind
+    }
+
+    void tableCornerRows()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("rows%1.pst").arg(++m_count));
+        ArchiveOptions options;
+        options.internalFolders = true;
+        ArchiveBuilder b(options);
+        QVERIFY(b.open(file));
+        FolderOptions reversed;
+        reversed.reverseContents = true;
+        const FolderId outbox = b.addFolder(b.ipmSubtree(), QStringLiteral("Outbox"), reversed);
+        Message queued;
+        queued.subject = QStringLiteral("Queued");
+        queued.senderName = QStringLiteral("Anna Becker");
+        queued.flags = 0;
+        queued.row.omit = {PropertyKey(quint16(0x0042))};  // the row lacks the sender
+        const MessageId q = b.addMessage(outbox, queued);
+        Message sent = queued;
+        sent.subject = QStringLiteral("Sent");
+        sent.row = {};
+        sent.flags = kFlagRead;
+        const MessageId s = b.addMessage(outbox, sent);
+        FolderOptions bareRow;
+        bareRow.bareHierarchyRow = true;
+        const FolderId bare = b.addFolder(b.ipmSubtree(), QStringLiteral("Bare"), bareRow);
+        const FolderId found = b.addSearchFolder(b.ipmSubtree(), QStringLiteral("Found"));
+        FolderOptions noTable;
+        noTable.noContentsTable = true;
+        const FolderId tableless = b.addSearchFolder(b.ipmSubtree(), QStringLiteral("Tableless"), noTable);
+        QVERIFY(b.addSearchResult(found, q));
+        QVERIFY(b.addSearchResult(found, s));
+        QVERIFY(b.addSearchResult(tableless, s));
+        QVERIFY2(b.finish(), qPrintable(b.errorString()));
+        QVERIFY(verifyArchive(file).ok());
+        QCOMPARE(found & 0x1F, 0x03u);  // search folders have their own node type
+        auto table = [&](FolderId folder, quint32 type) { return (folder & ~0x1Fu) | type; };
+        constexpr quint32 senderTag = 0x0042001F;
+        constexpr quint32 parentTag = 0x67F10003;
+        constexpr quint32 countTag = 0x36020003;
+        constexpr quint32 nameTag = 0x3001001F;
+
+        // Outbox: stored in the reverse order of adding; the first message's row lacks its sender.
+        const auto outboxHeap = readHeap(file, b.nodeDataOffset(table(outbox, 0x0E)), options.encoding);
+        QVERIFY(outboxHeap);
+        int columns = 0;
+        const auto outboxRows = readRows(*outboxHeap, &columns);
+        QVERIFY(outboxRows);
+        QCOMPARE(columns, 55);
+        QCOMPARE(outboxRows->size(), 2);
+        QCOMPARE(outboxRows->at(0).id, s);
+        QCOMPARE(outboxRows->at(1).id, q);
+        QVERIFY(outboxRows->at(0).cells.contains(senderTag));
+        QVERIFY(!outboxRows->at(1).cells.contains(senderTag));
+
+        // The IPM subtree's hierarchy: the bare row holds its row id only;
+        // the search folder's row counts its results.
+        const auto ipmHeap = readHeap(file, b.nodeDataOffset(table(b.ipmSubtree(), 0x0D)), options.encoding);
+        QVERIFY(ipmHeap);
+        const auto ipmRows = readRows(*ipmHeap, &columns);
+        QVERIFY(ipmRows);
+        QCOMPARE(columns, 13);
+        QCOMPARE(ipmRows->size(), 4);
+        for (const StoredRow &r : *ipmRows) {
+            if (r.id == bare) {
+                QCOMPARE(r.cells.size(), 2);  // row id and row version
+                QVERIFY(!r.cells.contains(nameTag));
+            } else {
+                QVERIFY(r.cells.contains(nameTag));
+            }
+            if (r.id == found)
+                QCOMPARE(r.cells.value(countTag), QByteArray("\x02\0\0\0", 4));
+            if (r.id == tableless)
+                QCOMPARE(r.cells.value(countTag), QByteArray("\x01\0\0\0", 4));
+        }
+
+        // The search folder's results name the folder each message lives in.
+        const auto foundHeap = readHeap(file, b.nodeDataOffset(table(found, 0x10)), options.encoding);
+        QVERIFY(foundHeap);
+        const auto foundRows = readRows(*foundHeap);
+        QVERIFY(foundRows);
+        QCOMPARE(foundRows->size(), 2);
+        for (const StoredRow &r : *foundRows) {
+            const QByteArray parent = r.cells.value(parentTag);
+            QCOMPARE(parent.size(), 4);
+            QCOMPARE(qFromLittleEndian<quint32>(parent.constData()), outbox);
+        }
+        QVERIFY(!b.nodeDataOffset(table(tableless, 0x10)));
+        QVERIFY(!b.nodeDataOffset(table(outbox, 0x10)));
     }
 
     void rtfCompression_data()

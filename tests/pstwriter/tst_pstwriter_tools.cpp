@@ -11,10 +11,13 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 using ostrel::test::DumpedFolder;
 using ostrel::test::DumpedAttachment;
@@ -239,8 +242,10 @@ private slots:
         QVERIFY2(dump, qPrintable(error));
         const DumpedFolder &ipm = dump->root.folders[0];
         QCOMPARE(countMessages(ipm), 300);
-        QCOMPARE(ipm.folders[0].name, QStringLiteral("Inbox"));
-        QCOMPARE(ipm.folders[0].messageCount, 120);
+        // libpff lists folders by node id, which Outlook-like ids do not keep in the order of adding.
+        const DumpedFolder *inbox = ipm.find(QStringLiteral("Inbox"));
+        QVERIFY(inbox);
+        QCOMPARE(inbox->messageCount, 120);
         qsizetype folders = 0;
         std::function<void(const DumpedFolder &)> count = [&](const DumpedFolder &f) {
             folders += f.folders.size();
@@ -277,6 +282,133 @@ private slots:
         const Run p = readpst(path(QStringLiteral("synthetic")), a);
         QVERIFY2(p.exitCode == 0, p.err.constData());
         QCOMPARE(countReadpstMessages(path(QStringLiteral("synthetic"))), 300);
+    }
+
+    void syntheticVariety()
+    {
+        // Every variety setting, each on its own residue so that they overlap
+        // only where meant; the counts below follow the same rule.
+        const QString settings = QStringLiteral(
+            "folders=8,messages=300,seed=4,attachEvery=0,itemsEvery=13,exchangeEvery=10,bccEvery=7,rtfEvery=6,"
+            "codepageEvery=4,headersEvery=8,nestedEvery=9,undatedEvery=11,searchFolders=2,internal=1");
+        const QString a = path(QStringLiteral("variety.pst"));
+        const Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("--synthetic"), settings, a});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QString error;
+        const auto dump = ostrel::test::dumpArchive(a, &error);
+        QVERIFY2(dump, qPrintable(error));
+
+        auto every = [](int k, int n) { return n % k == k - 1; };
+        const QStringList classes{QStringLiteral("IPM.Contact"), QStringLiteral("IPM.Appointment"),
+                                  QStringLiteral("IPM.Schedule.Meeting.Request"), QStringLiteral("IPM.Task"),
+                                  QStringLiteral("IPM.DistList"), QStringLiteral("IPM.StickyNote"),
+                                  QStringLiteral("REPORT.IPM.Note.NDR")};
+        QMap<QString, int> expectedClasses;
+        QMap<QString, int> gotClasses;
+        int seen = 0;
+        for (int n = 0; n < 300; ++n) {
+            if (every(13, n))
+                ++expectedClasses[classes[(n / 13) % 7]];
+        }
+        std::function<void(const DumpedFolder &)> walk = [&](const DumpedFolder &f) {
+            for (const DumpedMessage &m : f.messages) {
+                const QString cls = m.messageClass.value_or(QString());
+                if (cls != QLatin1String("IPM.Note")) {
+                    ++gotClasses[cls];
+                    continue;
+                }
+                const QString subject = m.subject.value_or(QString());
+                const int n = subject.mid(subject.lastIndexOf(QLatin1Char('#')) + 1).toInt() - 1;
+                QVERIFY2(n >= 0 && n < 300 && !every(13, n), qPrintable(subject));
+                ++seen;
+                const bool exchange = every(10, n);
+                QCOMPARE(m.senderAddressType, exchange ? QStringLiteral("EX") : QStringLiteral("SMTP"));
+                QCOMPARE(m.senderEmail->startsWith(QLatin1String("/O=")), exchange);
+                QCOMPARE(m.senderSmtpAddress.has_value(), exchange);
+                if (exchange) {
+                    QVERIFY(m.senderSmtpAddress->endsWith(QLatin1String("@example.com")));
+                    QCOMPARE(m.recipients[0].addressType, QStringLiteral("EX"));
+                    QVERIFY(m.recipients[0].smtpAddress);
+                }
+                const bool bcc = std::any_of(m.recipients.begin(), m.recipients.end(),
+                                             [](const auto &rec) { return rec.type == 3u; });
+                QCOMPARE(bcc, every(7, n));
+                const bool rtfOnly = every(6, n);
+                QCOMPARE(!m.plainBody && !m.htmlBody && m.rtfBody.has_value(), rtfOnly);
+                if (every(4, n) && !rtfOnly) {
+                    static const quint32 pages[] = {1251, 1252, 932};
+                    QCOMPARE(m.messageCodepage, std::optional<quint32>(pages[(n / 4) % 3]));
+                }
+                QCOMPARE(m.deliveryTime == 0, every(11, n));
+                QCOMPARE(m.transportHeaders.has_value(), every(8, n));
+                // Three messages deep.
+                const DumpedMessage *inner = &m;
+                int depth = 0;
+                while (!inner->attachments.isEmpty() && inner->attachments.last().embedded) {
+                    inner = inner->attachments.last().embedded.get();
+                    ++depth;
+                }
+                QCOMPARE(depth, every(9, n) ? 3 : 0);
+                if (depth)
+                    QCOMPARE(inner->subject, QStringLiteral("Level 3 of message %1").arg(n + 1));
+            }
+            for (const DumpedFolder &c : f.folders)
+                walk(c);
+        };
+        walk(dump->root.folders[0]);
+        QCOMPARE(gotClasses, expectedClasses);
+        QCOMPARE(seen, 300 - 23);  // 23 of them are items
+        // Outlook's internal folders sit under the root beside the IPM subtree.
+        QVERIFY(dump->root.find(QStringLiteral("Search Root")));
+        QVERIFY(dump->root.find(QStringLiteral("IPM_COMMON_VIEWS")));
+    }
+
+    void corners()
+    {
+        const QString json = path(QStringLiteral("corners.json"));
+        QFile f(json);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(ostrel::test::fixtures::kCorners);
+        f.close();
+        const QString a = path(QStringLiteral("corners.pst"));
+        const Run r = mkpst({QStringLiteral("--verify"), QStringLiteral("-d"), json, a});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QString error;
+        const auto dump = ostrel::test::dumpArchive(a, &error);
+        QVERIFY2(dump, qPrintable(error));
+        const DumpedFolder *outbox = dump->root.find(QStringLiteral("Outbox"));
+        QVERIFY(outbox);
+        QCOMPARE(outbox->messages.size(), 2);
+        // The message keeps what its stale contents row lacks.
+        const auto queued = std::find_if(outbox->messages.begin(), outbox->messages.end(),
+                                         [](const DumpedMessage &m) { return m.subject == QStringLiteral("Queued"); });
+        QVERIFY(queued != outbox->messages.end());
+        QCOMPARE(queued->senderName, QStringLiteral("Anna Becker"));
+        const auto ex = std::find_if(outbox->messages.begin(), outbox->messages.end(),
+                                     [](const DumpedMessage &m) { return m.subject == QStringLiteral("From Exchange"); });
+        QVERIFY(ex != outbox->messages.end());
+        QCOMPARE(ex->senderAddressType, QStringLiteral("EX"));
+        QCOMPARE(ex->senderSmtpAddress, QStringLiteral("ben@example.com"));
+        QCOMPARE(ex->recipients.size(), 2);
+        QCOMPARE(ex->recipients[0].smtpAddress, QStringLiteral("clara@example.com"));
+        QCOMPARE(ex->recipients[1].type, std::optional<quint32>(3));
+        QCOMPARE(ex->attachments.size(), 1);
+        QVERIFY(!ex->attachments[0].embedded);
+        // A bare hierarchy row: the name comes from the folder itself.
+        const DumpedFolder *bare = dump->root.find(QStringLiteral("Bare"));
+        QVERIFY(bare);
+        QCOMPARE(bare->messageCount, 1);
+        QVERIFY(dump->root.find(QStringLiteral("Search Root")));
+
+        const QString bad = path(QStringLiteral("unknown.json"));
+        QFile b(bad);
+        QVERIFY(b.open(QIODevice::WriteOnly));
+        b.write(ostrel::test::fixtures::kUnknownResult);
+        b.close();
+        const Run failed = mkpst({QStringLiteral("-d"), bad, path(QStringLiteral("unknown.pst"))});
+        QCOMPARE(failed.exitCode, 1);
+        QVERIFY2(failed.err.contains("folders[0].results[0]"), failed.err.constData());
+        QVERIFY(!QFile::exists(path(QStringLiteral("unknown.pst"))));
     }
 
     void damage_data()

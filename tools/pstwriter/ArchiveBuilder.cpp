@@ -1,13 +1,14 @@
 #include "ArchiveBuilder.h"
 
-#include "Ltp.h"
 #include "Nid.h"
 #include "PropertyBag.h"
+#include "PropertyIds.h"
 #include "pst/format/Lzfu.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <set>
 
 namespace ostrel::pstwriter {
 
@@ -19,116 +20,7 @@ QString tr(const char *text)
 }
 
 constexpr int kMaxEmbeddingDepth = 16;
-
-// Property ids.
-enum : quint16 {
-    PidImportance = 0x0017,
-    PidMessageClass = 0x001A,
-    PidSubject = 0x0037,
-    PidClientSubmitTime = 0x0039,
-    PidSentRepresentingName = 0x0042,
-    PidSentRepresentingAddrType = 0x0064,
-    PidSentRepresentingEmail = 0x0065,
-    PidConversationTopic = 0x0070,
-    PidRecipientType = 0x0C15,
-    PidSenderName = 0x0C1A,
-    PidSenderAddrType = 0x0C1E,
-    PidSenderEmail = 0x0C1F,
-    PidDisplayBcc = 0x0E02,
-    PidDisplayCc = 0x0E03,
-    PidDisplayTo = 0x0E04,
-    PidDeliveryTime = 0x0E06,
-    PidMessageFlags = 0x0E07,
-    PidMessageSize = 0x0E08,
-    PidResponsibility = 0x0E0F,
-    PidMessageStatus = 0x0E17,
-    PidHasAttachments = 0x0E1B,
-    PidRtfInSync = 0x0E1F,
-    PidAttachSize = 0x0E20,
-    PidRecordKey = 0x0FF9,
-    PidObjectType = 0x0FFE,
-    PidBody = 0x1000,
-    PidRtfCompressed = 0x1009,
-    PidHtml = 0x1013,
-    PidInternetMessageId = 0x1035,
-    PidDisplayName = 0x3001,
-    PidAddressType = 0x3002,
-    PidEmailAddress = 0x3003,
-    PidCreationTime = 0x3007,
-    PidLastModificationTime = 0x3008,
-    PidValidFolderMask = 0x35DF,
-    PidIpmSubtreeEntryId = 0x35E0,
-    PidIpmWastebasketEntryId = 0x35E3,
-    PidContentCount = 0x3602,
-    PidContentUnreadCount = 0x3603,
-    PidSubfolders = 0x360A,
-    PidContainerClass = 0x3613,
-    PidAttachData = 0x3701,
-    PidAttachExtension = 0x3703,
-    PidAttachFilename = 0x3704,
-    PidAttachMethod = 0x3705,
-    PidAttachLongFilename = 0x3707,
-    PidRenderingPosition = 0x370B,
-    PidAttachMimeTag = 0x370E,
-    PidAttachContentId = 0x3712,
-    PidDisplayType = 0x3900,
-    PidInternetCodepage = 0x3FDE,
-    PidMessageCodepage = 0x3FFD,
-    PidRecipientDisplayName = 0x5FF6,
-    PidPstPassword = 0x67FF,
-    PidAttachmentHidden = 0x7FFE,
-};
-
-const QList<quint32> &hierarchyColumns()
-{
-    static const QList<quint32> columns{tag(PidDisplayName, PtUnicode), tag(PidContentCount, PtInt32),
-                                        tag(PidContentUnreadCount, PtInt32), tag(PidSubfolders, PtBool),
-                                        tag(PidContainerClass, PtUnicode)};
-    return columns;
-}
-
-const QList<quint32> &contentsColumns()
-{
-    static const QList<quint32> columns{
-        tag(PidImportance, PtInt32),       tag(PidMessageClass, PtUnicode),
-        tag(PidSubject, PtUnicode),        tag(PidClientSubmitTime, PtTime),
-        tag(PidSentRepresentingName, PtUnicode), tag(PidConversationTopic, PtUnicode),
-        tag(PidDisplayCc, PtUnicode),      tag(PidDisplayTo, PtUnicode),
-        tag(PidDeliveryTime, PtTime),      tag(PidMessageFlags, PtInt32),
-        tag(PidMessageSize, PtInt32),      tag(PidMessageStatus, PtInt32),
-        tag(PidLastModificationTime, PtTime)};
-    return columns;
-}
-
-const QList<quint32> &assocContentsColumns()
-{
-    static const QList<quint32> columns{tag(PidMessageClass, PtUnicode), tag(PidMessageFlags, PtInt32),
-                                        tag(PidMessageStatus, PtInt32), tag(PidDisplayName, PtUnicode),
-                                        tag(PidLastModificationTime, PtTime)};
-    return columns;
-}
-
-const QList<quint32> &recipientColumns()
-{
-    static const QList<quint32> columns{
-        tag(PidRecipientType, PtInt32),    tag(PidResponsibility, PtBool),
-        tag(PidObjectType, PtInt32),       tag(PidDisplayName, PtUnicode),
-        tag(PidAddressType, PtUnicode),    tag(PidEmailAddress, PtUnicode),
-        tag(PidDisplayType, PtInt32),      tag(PidRecipientDisplayName, PtUnicode)};
-    return columns;
-}
-
-const QList<quint32> &attachmentColumns()
-{
-    static const QList<quint32> columns{tag(PidAttachSize, PtInt32), tag(PidAttachFilename, PtUnicode),
-                                        tag(PidAttachMethod, PtInt32), tag(PidRenderingPosition, PtInt32)};
-    return columns;
-}
-
-quint64 fileTime(const QDateTime &t)
-{
-    return quint64(t.toMSecsSinceEpoch() + 11644473600000LL) * 10000ULL;
-}
+constexpr int kMaxColumns = 255;
 
 quint64 splitmix(quint64 &state)
 {
@@ -136,6 +28,18 @@ quint64 splitmix(quint64 &state)
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     return z ^ (z >> 31);
+}
+
+QByteArray bytesFrom(quint64 seed, int size)
+{
+    QByteArray b(size, '\0');
+    quint64 state = seed;
+    for (int i = 0; i < size; i += 8) {
+        const quint64 v = splitmix(state);
+        for (int k = 0; k < 8 && i + k < size; ++k)
+            b[i + k] = char((v >> (8 * k)) & 0xFF);
+    }
+    return b;
 }
 
 QString joinNames(const QList<Recipient> &recipients, RecipientType type)
@@ -168,68 +72,11 @@ quint32 approximateSize(const Message &m)
     return quint32(std::min<quint64>(size, 0x7FFFFFFF));
 }
 
-PropertyBag messageProperties(const Message &m)
-{
-    PropertyBag p;
-    p.setString(PidMessageClass, m.messageClass);
-    if (m.subject) {
-        p.setString(PidSubject, *m.subject);
-        p.setString(PidConversationTopic, *m.subject);
-    }
-    if (m.importance)
-        p.setInt32(PidImportance, quint32(*m.importance));
-    if (m.senderName) {
-        p.setString(PidSenderName, *m.senderName);
-        p.setString(PidSentRepresentingName, *m.senderName);
-    }
-    if (m.senderEmail) {
-        p.setString(PidSenderEmail, *m.senderEmail);
-        p.setString(PidSenderAddrType, QStringLiteral("SMTP"));
-        p.setString(PidSentRepresentingEmail, *m.senderEmail);
-        p.setString(PidSentRepresentingAddrType, QStringLiteral("SMTP"));
-    }
-    if (m.internetMessageId)
-        p.setString(PidInternetMessageId, *m.internetMessageId);
-    if (m.deliveryTime) {
-        const quint64 t = fileTime(*m.deliveryTime);
-        p.setTime(PidDeliveryTime, t);
-        p.setTime(PidClientSubmitTime, t);
-        p.setTime(PidCreationTime, t);
-        p.setTime(PidLastModificationTime, t);
-    }
-    p.setInt32(PidMessageFlags, m.effectiveFlags());
-    p.setInt32(PidMessageSize, approximateSize(m));
-    p.setInt32(PidMessageStatus, 0);
-    p.setBool(PidHasAttachments, !m.attachments.isEmpty());
-    p.setString(PidDisplayTo, joinNames(m.recipients, RecipientType::To));
-    p.setString(PidDisplayCc, joinNames(m.recipients, RecipientType::Cc));
-    p.setString(PidDisplayBcc, joinNames(m.recipients, RecipientType::Bcc));
-    if (m.body) {
-        p.setString(PidBody, *m.body);
-    } else if (m.body8bit) {
-        p.setString8(PidBody, *m.body8bit);
-        p.setInt32(PidMessageCodepage, m.bodyCodepage);
-    }
-    if (m.html) {
-        p.setBinary(PidHtml, *m.html);
-        p.setInt32(PidInternetCodepage, m.htmlCodepage.value_or(65001));
-    } else if (m.htmlCodepage) {
-        p.setInt32(PidInternetCodepage, *m.htmlCodepage);
-    } else if (!m.body && m.body8bit) {
-        p.setInt32(PidInternetCodepage, m.bodyCodepage);
-    }
-    if (m.rtf) {
-        p.setBinary(PidRtfCompressed, pst::compressRtf(*m.rtf));
-        p.setBool(PidRtfInSync, true);
-    }
-    return p;
-}
-
-// The row a message contributes to its folder's contents table.
-PropertyBag contentsRow(const PropertyBag &props)
+// Copies the properties a table's columns name.
+PropertyBag rowCells(const PropertyBag &props, const QList<quint32> &columns)
 {
     PropertyBag row;
-    for (quint32 column : contentsColumns()) {
+    for (quint32 column : columns) {
         if (const Property *p = props.find(quint16(column >> 16)); p && p->type == quint16(column & 0xFFFF))
             row.set(*p);
     }
@@ -252,33 +99,80 @@ QString extensionOf(const QString &name)
     return dot >= 0 ? name.mid(dot) : QString();
 }
 
+// An address's search key: the type and the address in capitals, ending in NUL.
+QByteArray searchKey(const QString &type, const QString &address)
+{
+    return (type + QLatin1Char(':') + address).toUpper().toLatin1() + '\0';
+}
+
 }  // namespace
+
+ArchiveOptions ArchiveOptions::legacy()
+{
+    ArchiveOptions o;
+    o.encoding = Encoding::None;
+    o.tables = TableWidth::Narrow;
+    o.heapOrder = HeapOrder::HeaderLast;
+    o.folderIds = FolderIds::Ordered;
+    return o;
+}
 
 struct ArchiveBuilder::Folder {
     FolderId nid = 0;
     FolderId parent = 0;
     QString name;
     FolderOptions options;
+    bool search = false;
     std::vector<FolderId> children;
-    TableBuilder contents{contentsColumns()};
+    TableBuilder contents;
     quint32 messages = 0;
     quint32 unread = 0;
+
+    Folder(QList<quint32> columns, HeapOrder order) : contents(std::move(columns), order) {}
 };
 
 ArchiveBuilder::ArchiveBuilder(ArchiveOptions options) : m_options(std::move(options)), m_ndb(m_options.encoding)
 {
-    auto root = std::make_unique<Folder>();
+    // The named columns of Outlook's contents tables come first in the map;
+    // the narrow layout's map holds one entry (PidLidReminderSet) so that it
+    // is never empty.
+    if (m_options.tables == TableWidth::Narrow)
+        m_names.idFor(PropertyName::numbered(propertySet::common(), 0x8503));
+    m_contentsColumns = contentsColumns(m_options.tables, m_names) + m_options.extraContentsColumns;
+
+    auto add = [this](std::unique_ptr<Folder> f) {
+        m_folderIndex[f->nid] = m_folders.size();
+        m_folders.push_back(std::move(f));
+    };
+    auto root = std::make_unique<Folder>(m_contentsColumns, m_options.heapOrder);
     root->nid = nid::RootFolder;
     root->parent = nid::RootFolder;  // the root is its own parent
     root->options.containerClass.clear();
-    auto ipm = std::make_unique<Folder>();
+    auto ipm = std::make_unique<Folder>(m_contentsColumns, m_options.heapOrder);
     ipm->nid = nid::make(0x401, nid::NormalFolder);
     ipm->parent = nid::RootFolder;
     ipm->name = m_options.ipmSubtreeName;
     ipm->options.containerClass.clear();
     root->children.push_back(ipm->nid);
-    m_folders.push_back(std::move(root));
-    m_folders.push_back(std::move(ipm));
+    add(std::move(root));
+    add(std::move(ipm));
+
+    if (m_options.internalFolders) {
+        auto withClass = [](const char *containerClass) {
+            FolderOptions o;
+            o.containerClass = QString::fromLatin1(containerClass);
+            return o;
+        };
+        const FolderId r = rootFolder();
+        m_searchRoot = makeFolder(r, QStringLiteral("Search Root"), withClass(""), false, false)->nid;
+        makeFolder(r, QStringLiteral("SPAM Search Folder 2"), withClass(""), true, false);
+        makeFolder(r, QStringLiteral("To-Do Search"), withClass("IPF.Task"), true, false);
+        makeFolder(r, QStringLiteral("Reminders"), withClass("Outlook.Reminder"), true, false);
+        makeFolder(r, QStringLiteral("Tracked Mail Processing"), withClass("IPF.Note"), true, false);
+        m_commonViews = makeFolder(r, QStringLiteral("IPM_COMMON_VIEWS"), withClass(""), false, false)->nid;
+        makeFolder(r, QStringLiteral("ItemProcSearch"), withClass("Outlook.ItemProcessor"), true, false);
+    }
+    m_scrambleBase = m_nextFolderIndex;
 }
 
 ArchiveBuilder::~ArchiveBuilder()
@@ -313,45 +207,208 @@ QString ArchiveBuilder::errorString() const
     return !m_error.isEmpty() ? m_error : m_ndb.errorString();
 }
 
+void ArchiveBuilder::fail(const QString &message)
+{
+    if (m_error.isEmpty())
+        m_error = message;
+}
+
 ArchiveBuilder::Folder *ArchiveBuilder::findFolder(FolderId id)
 {
-    // Folder node ids are handed out in order, so the list is sorted by id.
-    const auto it = std::lower_bound(m_folders.begin(), m_folders.end(), id,
-                                     [](const std::unique_ptr<Folder> &f, FolderId key) { return f->nid < key; });
-    return it != m_folders.end() && (*it)->nid == id ? it->get() : nullptr;
+    const auto it = m_folderIndex.find(id);
+    return it != m_folderIndex.end() ? m_folders[it->second].get() : nullptr;
+}
+
+quint16 ArchiveBuilder::namedPropertyId(const PropertyName &name)
+{
+    const quint16 id = m_names.idFor(name);
+    if (!id)
+        fail(tr("The name-to-id map is full"));
+    return id;
+}
+
+ArchiveBuilder::Folder *ArchiveBuilder::makeFolder(FolderId parent, const QString &name, const FolderOptions &options,
+                                                   bool search, bool scramble)
+{
+    Folder *p = findFolder(parent);
+    if (!p || p->search) {
+        fail(p ? tr("\"%1\" cannot go under a search folder").arg(name)
+               : tr("No folder %1 to add \"%2\" to").arg(parent).arg(name));
+        return nullptr;
+    }
+    quint32 index = 0;
+    if (search) {
+        index = m_nextSearchIndex++;
+    } else if (scramble && m_options.folderIds == FolderIds::Scrambled) {
+        // Within every four folders added, node ids run backwards.
+        const quint32 k = m_scrambled++;
+        index = m_scrambleBase + (k & ~3u) + (3 - (k & 3u));
+    } else {
+        index = scramble ? m_scrambleBase + m_scrambled++ : m_nextFolderIndex++;
+    }
+    if (index >= (1u << 26)) {
+        fail(tr("Too many folders"));
+        return nullptr;
+    }
+    if (!search)
+        m_maxFolderIndex = std::max(m_maxFolderIndex, index);
+    const QList<quint32> columns = search ? searchContentsColumns(m_options.tables) : m_contentsColumns;
+    auto f = std::make_unique<Folder>(columns, m_options.heapOrder);
+    f->nid = nid::make(index, search ? nid::SearchFolder : nid::NormalFolder);
+    f->parent = parent;
+    f->name = name;
+    f->options = options;
+    f->search = search;
+    f->contents.setReversed(options.reverseContents);
+    p->children.push_back(f->nid);
+    Folder *made = f.get();
+    m_folderIndex[f->nid] = m_folders.size();
+    m_folders.push_back(std::move(f));
+    return made;
 }
 
 FolderId ArchiveBuilder::addFolder(FolderId parent, const QString &name, const FolderOptions &options)
 {
-    Folder *p = findFolder(parent);
-    if (!p) {
-        if (m_error.isEmpty())
-            m_error = tr("No folder %1 to add \"%2\" to").arg(parent).arg(name);
-        return 0;
+    const Folder *f = makeFolder(parent, name, options, false, true);
+    return f ? f->nid : 0;
+}
+
+FolderId ArchiveBuilder::addSearchFolder(FolderId parent, const QString &name, const FolderOptions &options)
+{
+    const Folder *f = makeFolder(parent, name, options, true, false);
+    return f ? f->nid : 0;
+}
+
+void ArchiveBuilder::applyExtra(PropertyBag &bag, const QList<ExtraProperty> &extra)
+{
+    for (const ExtraProperty &e : extra) {
+        if (e.type == 0) {
+            fail(tr("A property value does not fit its type"));
+            continue;
+        }
+        quint16 id = e.key.id;
+        if (e.key.named)
+            id = namedPropertyId(*e.key.named);
+        else if (id == 0 || id >= 0x8000)
+            fail(tr("Property id 0x%1 is not a tagged property's").arg(id, 4, 16, QLatin1Char('0')));
+        if (id)
+            bag.set({id, e.type, e.value});
     }
-    if (m_nextFolderIndex >= (1u << 27)) {
-        if (m_error.isEmpty())
-            m_error = tr("Too many folders");
-        return 0;
+}
+
+PropertyBag ArchiveBuilder::messageProperties(const Message &m, quint32 nid)
+{
+    const bool outlook = m_options.tables == TableWidth::Outlook;
+    PropertyBag p;
+    p.setString(PidMessageClass, m.messageClass);
+    if (m.subject) {
+        p.setString(PidSubject, *m.subject);
+        p.setString(PidConversationTopic, *m.subject);
     }
-    auto f = std::make_unique<Folder>();
-    f->nid = nid::make(m_nextFolderIndex++, nid::NormalFolder);
-    f->parent = parent;
-    f->name = name;
-    f->options = options;
-    p->children.push_back(f->nid);
-    const FolderId id = f->nid;
-    m_folders.push_back(std::move(f));
-    return id;
+    if (m.importance)
+        p.setInt32(PidImportance, quint32(*m.importance));
+
+    // The sender, and whom it was sent for (the sender unless given).
+    auto person = [&p](quint16 name, quint16 email, quint16 type, quint16 smtp, quint16 key,
+                       const std::optional<QString> &n, const std::optional<QString> &e,
+                       const std::optional<QString> &t, const std::optional<QString> &s) {
+        if (n)
+            p.setString(name, *n);
+        if (e)
+            p.setString(email, *e);
+        const std::optional<QString> addressType = t ? t : e ? std::optional<QString>(QStringLiteral("SMTP")) : t;
+        if (addressType)
+            p.setString(type, *addressType);
+        if (s)
+            p.setString(smtp, *s);
+        if (e && addressType)
+            p.setBinary(key, searchKey(*addressType, *e));
+    };
+    person(PidSenderName, PidSenderEmailAddress, PidSenderAddressType, PidSenderSmtpAddress, PidSenderSearchKey,
+           m.senderName, m.senderEmail, m.senderAddressType, m.senderSmtpAddress);
+    const bool ownRepresenting = m.sentRepresentingName || m.sentRepresentingEmail || m.sentRepresentingAddressType
+                                 || m.sentRepresentingSmtpAddress;
+    if (ownRepresenting)
+        person(PidSentRepresentingName, PidSentRepresentingEmailAddress, PidSentRepresentingAddressType,
+               PidSentRepresentingSmtpAddress, PidSentRepresentingSearchKey, m.sentRepresentingName,
+               m.sentRepresentingEmail, m.sentRepresentingAddressType, m.sentRepresentingSmtpAddress);
+    else
+        person(PidSentRepresentingName, PidSentRepresentingEmailAddress, PidSentRepresentingAddressType,
+               PidSentRepresentingSmtpAddress, PidSentRepresentingSearchKey, m.senderName, m.senderEmail,
+               m.senderAddressType, m.senderSmtpAddress);
+
+    if (m.internetMessageId)
+        p.setString(PidInternetMessageId, *m.internetMessageId);
+    if (m.deliveryTime)
+        p.setTime(PidMessageDeliveryTime, fileTime(*m.deliveryTime));
+    auto time = [&](quint16 id, const std::optional<QDateTime> &own) {
+        if (own)
+            p.setTime(id, fileTime(*own));
+        else if (m.deliveryTime)
+            p.setTime(id, fileTime(*m.deliveryTime));
+    };
+    time(PidClientSubmitTime, m.submitTime);
+    time(PidCreationTime, m.creationTime);
+    time(PidLastModificationTime, m.modificationTime);
+    p.setInt32(PidMessageFlags, m.effectiveFlags());
+    p.setInt32(PidMessageSize, approximateSize(m));
+    p.setInt32(PidMessageStatus, 0);
+    p.setBool(PidHasAttachments, !m.attachments.isEmpty());
+    p.setString(PidDisplayTo, joinNames(m.recipients, RecipientType::To));
+    p.setString(PidDisplayCc, joinNames(m.recipients, RecipientType::Cc));
+    p.setString(PidDisplayBcc, joinNames(m.recipients, RecipientType::Bcc));
+    if (outlook) {
+        // What every Outlook message carries and its list columns show.
+        p.setInt32(PidSensitivity, 0);
+        p.setBool(PidMessageToMe, false);
+        p.setBool(PidMessageCcMe, false);
+        p.setBinary(PidSearchKey, bytesFrom(m_options.seed ^ (quint64(nid) << 20), 16));
+        QByteArray index(1, '\x01');
+        const quint64 t = m.deliveryTime ? fileTime(*m.deliveryTime) : 0;
+        for (int i = 7; i >= 3; --i)
+            index.append(char((t >> (8 * i)) & 0xFF));
+        index += bytesFrom(m_options.seed ^ (quint64(nid) << 24) ^ 0xC0, 16);
+        p.setBinary(PidConversationIndex, index);
+    }
+    if (m.body) {
+        p.setString(PidBody, *m.body);
+    } else if (m.body8bit) {
+        p.setString8(PidBody, *m.body8bit);
+        p.setInt32(PidMessageCodepage, m.bodyCodepage);
+    }
+    if (m.messageCodepage)
+        p.setInt32(PidMessageCodepage, *m.messageCodepage);
+    if (m.html) {
+        p.setBinary(PidHtml, *m.html);
+        p.setInt32(PidInternetCodepage, m.htmlCodepage.value_or(65001));
+    } else if (m.htmlCodepage) {
+        p.setInt32(PidInternetCodepage, *m.htmlCodepage);
+    } else if (!m.body && m.body8bit) {
+        p.setInt32(PidInternetCodepage, m.bodyCodepage);
+    }
+    if (m.rtf) {
+        p.setBinary(PidRtfCompressed, pst::compressRtf(*m.rtf));
+        p.setBool(PidRtfInSync, true);
+    }
+    if (m.transportHeaders)
+        p.setString(PidTransportMessageHeaders, *m.transportHeaders);
+    for (quint16 id : m.omit)
+        p.remove(id);
+    applyExtra(p, m.properties);
+    return p;
 }
 
 NodeData ArchiveBuilder::messageNode(const Message &message, const PropertyBag &props, int depth)
 {
+    const bool outlook = m_options.tables == TableWidth::Outlook;
     nid::SubnodeIds ids;
-    NodeData node = buildPropertyContext(props, ids);
+    NodeData node = buildPropertyContext(props, ids, m_options.heapOrder);
 
-    TableBuilder recipients(recipientColumns());
-    quint32 row = 0;
+    // Recipients live in their table only: it gets a column for every
+    // property a recipient carries.
+    std::vector<PropertyBag> rows;
+    QList<quint32> columns = recipientColumns(m_options.tables);
+    std::set<quint32> seen(columns.begin(), columns.end());
     for (const Recipient &r : message.recipients) {
         PropertyBag cells;
         if (r.type)
@@ -365,17 +422,36 @@ NodeData ArchiveBuilder::messageNode(const Message &message, const PropertyBag &
             cells.setString(PidEmailAddress, *r.emailAddress);
         if (r.recipientDisplayName)
             cells.setString(PidRecipientDisplayName, *r.recipientDisplayName);
-        if (r.addressType)
-            cells.setString(PidAddressType, *r.addressType);
-        else if (r.emailAddress)
-            cells.setString(PidAddressType, QStringLiteral("SMTP"));
-        recipients.addRow(row++, std::move(cells));
+        const std::optional<QString> type = r.addressType ? r.addressType
+                                            : r.emailAddress ? std::optional<QString>(QStringLiteral("SMTP"))
+                                                             : std::nullopt;
+        if (type)
+            cells.setString(PidAddressType, *type);
+        if (r.smtpAddress)
+            cells.setString(PidSmtpAddress, *r.smtpAddress);
+        if (outlook) {
+            cells.setBool(PidSendRichInfo, false);
+            if (type && r.emailAddress)
+                cells.setBinary(PidSearchKey, searchKey(*type, *r.emailAddress));
+        }
+        applyExtra(cells, r.properties);
+        for (const Property &p : cells.properties()) {
+            if (seen.insert(tag(p.id, p.type)).second)
+                columns.append(tag(p.id, p.type));
+        }
+        rows.push_back(std::move(cells));
     }
+    if (columns.size() > kMaxColumns - 2)
+        fail(tr("A recipient table needs %1 columns, more than a table can have").arg(columns.size()));
+    TableBuilder recipients(columns, m_options.heapOrder);
+    for (size_t i = 0; i < rows.size(); ++i)
+        recipients.addRow(quint32(i), rows[i]);
     node.subnodes.push_back({nid::RecipientTableSub, recipients.build(ids)});
 
     if (message.attachments.isEmpty())
         return node;
-    TableBuilder table(attachmentColumns());
+    const QList<quint32> tableColumns = attachmentColumns(m_options.tables);
+    TableBuilder table(tableColumns, m_options.heapOrder);
     for (const Attachment &a : message.attachments) {
         const quint32 attachmentNid = ids.take(nid::Attachment);
         nid::SubnodeIds attachmentIds;
@@ -399,30 +475,32 @@ NodeData ArchiveBuilder::messageNode(const Message &message, const PropertyBag &
 
         std::vector<Subnode> extra;
         quint32 size = 0;
-        if (a.embedded && depth < kMaxEmbeddingDepth) {
+        const AttachMethod method = a.method.value_or(a.embedded ? AttachMethod::Embedded : AttachMethod::ByValue);
+        if (method == AttachMethod::Embedded && a.embedded && depth < kMaxEmbeddingDepth) {
             const quint32 embeddedNid = nid::make(m_nextMessageIndex++, nid::NormalMessage);
             size = approximateSize(*a.embedded);
-            p.setInt32(PidAttachMethod, 5);  // an embedded message
-            p.setObject(PidAttachData, embeddedNid, size);
-            extra.push_back({embeddedNid, messageNode(*a.embedded, messageProperties(*a.embedded), depth + 1)});
+            p.setObject(PidAttachDataObject, embeddedNid, size);
+            extra.push_back({embeddedNid, messageNode(*a.embedded, messageProperties(*a.embedded, embeddedNid),
+                                                      depth + 1)});
+        } else if (method == AttachMethod::Ole) {
+            // The object's storage in a subnode of the attachment.
+            const quint32 objectNid = attachmentIds.take(nid::Ltp);
+            size = quint32(std::min<qsizetype>(a.data.size(), 0x7FFFFFFF));
+            p.setObject(PidAttachDataObject, objectNid, size);
+            extra.push_back({objectNid, {NodeData::split(a.data), {}}});
         } else {
             size = quint32(std::min<qsizetype>(a.data.size(), 0x7FFFFFFF));
-            p.setInt32(PidAttachMethod, 1);  // by value
-            p.setBinary(PidAttachData, a.data);
+            p.setBinary(PidAttachDataObject, a.data);
         }
+        p.setInt32(PidAttachMethod, quint32(method));
         p.setInt32(PidAttachSize, size);
+        applyExtra(p, a.properties);
 
-        NodeData attachment = buildPropertyContext(p, attachmentIds);
+        NodeData attachment = buildPropertyContext(p, attachmentIds, m_options.heapOrder);
         for (Subnode &s : extra)
             attachment.subnodes.push_back(std::move(s));
         node.subnodes.push_back({attachmentNid, std::move(attachment)});
-
-        PropertyBag cells;
-        for (quint32 column : attachmentColumns()) {
-            if (const Property *v = p.find(quint16(column >> 16)); v && v->type == quint16(column & 0xFFFF))
-                cells.set(*v);
-        }
-        table.addRow(attachmentNid, std::move(cells));
+        table.addRow(attachmentNid, rowCells(p, tableColumns));
     }
     node.subnodes.push_back({nid::AttachmentTableSub, table.build(ids)});
     return node;
@@ -431,25 +509,28 @@ NodeData ArchiveBuilder::messageNode(const Message &message, const PropertyBag &
 MessageId ArchiveBuilder::addMessage(FolderId folderId, const Message &message)
 {
     if (!m_open || m_finished) {
-        if (m_error.isEmpty())
-            m_error = tr("The archive is not open for writing");
+        fail(tr("The archive is not open for writing"));
         return 0;
     }
     Folder *folder = findFolder(folderId);
-    if (!folder) {
-        if (m_error.isEmpty())
-            m_error = tr("No folder %1 to add a message to").arg(folderId);
+    if (!folder || folder->search) {
+        fail(folder ? tr("Messages live in folders; add search results to a search folder")
+                    : tr("No folder %1 to add a message to").arg(folderId));
         return 0;
     }
     if (m_nextMessageIndex >= (1u << 27)) {
-        if (m_error.isEmpty())
-            m_error = tr("Too many messages");
+        fail(tr("Too many messages"));
         return 0;
     }
     const MessageId id = nid::make(m_nextMessageIndex++, nid::NormalMessage);
-    const PropertyBag props = messageProperties(message);
+    const PropertyBag props = messageProperties(message, id);
     m_ndb.addNode(id, m_ndb.writeNode(messageNode(message, props, 0)), folder->nid);
-    folder->contents.addRow(id, contentsRow(props));
+
+    PropertyBag row = rowCells(props, m_contentsColumns);
+    for (const PropertyKey &key : message.row.omit)
+        row.remove(key.named ? namedPropertyId(*key.named) : key.id);
+    applyExtra(row, message.row.properties);
+    folder->contents.addRow(id, row);
     ++folder->messages;
     if (!(message.effectiveFlags() & kFlagRead))
         ++folder->unread;
@@ -457,27 +538,99 @@ MessageId ArchiveBuilder::addMessage(FolderId folderId, const Message &message)
     return id;
 }
 
+bool ArchiveBuilder::addSearchResult(FolderId searchFolder, MessageId message)
+{
+    Folder *search = findFolder(searchFolder);
+    if (!search || !search->search) {
+        fail(tr("%1 is not a search folder").arg(searchFolder));
+        return false;
+    }
+    // A folder's rows are added in node-id order, so its table is sorted.
+    for (const auto &f : m_folders) {
+        const TableBuilder &t = f->contents;
+        if (f->search || t.rowCount() == 0 || t.rowId(0) > message || t.rowId(t.rowCount() - 1) < message)
+            continue;
+        qsizetype lo = 0;
+        qsizetype hi = t.rowCount();
+        while (lo < hi) {
+            const qsizetype mid = (lo + hi) / 2;
+            if (t.rowId(mid) < message)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        if (lo == t.rowCount() || t.rowId(lo) != message)
+            continue;
+        PropertyBag row = t.cells(lo);
+        row.setInt32(PidLtpParentNid, f->nid);
+        row.setString(PidParentDisplay, f->name);
+        const Property *flags = row.find(PidMessageFlags);
+        search->contents.addRow(message, row);
+        ++search->messages;
+        if (flags && flags->value.size() >= 1 && !(quint8(flags->value[0]) & kFlagRead))
+            ++search->unread;
+        return true;
+    }
+    fail(tr("No message %1 to list in a search folder").arg(message));
+    return false;
+}
+
+PropertyBag ArchiveBuilder::folderSummary(const Folder &folder) const
+{
+    PropertyBag p;
+    if (!folder.options.nameAbsent)
+        p.setString(PidDisplayName, folder.name);
+    p.setInt32(PidContentCount, folder.options.contentCount.value_or(folder.messages));
+    p.setInt32(PidContentUnreadCount, folder.options.unreadCount.value_or(folder.unread));
+    p.setBool(PidSubfolders, !folder.children.empty());
+    if (!folder.options.containerClass.isEmpty())
+        p.setString(PidContainerClass, folder.options.containerClass);
+    return p;
+}
+
 void ArchiveBuilder::writeFolder(const Folder &f)
 {
-    auto summary = [this](const Folder &folder) {
-        PropertyBag p;
-        if (!folder.options.nameAbsent)
-            p.setString(PidDisplayName, folder.name);
-        p.setInt32(PidContentCount, folder.options.contentCount.value_or(folder.messages));
-        p.setInt32(PidContentUnreadCount, folder.options.unreadCount.value_or(folder.unread));
-        p.setBool(PidSubfolders, !folder.children.empty());
-        if (!folder.options.containerClass.isEmpty())
-            p.setString(PidContainerClass, folder.options.containerClass);
-        return p;
-    };
-
+    PropertyBag own = folderSummary(f);
+    if (f.search)
+        own.setInt32(PidFolderType, 2);  // a search folder
+    applyExtra(own, f.options.properties);
     nid::SubnodeIds ids;
-    m_ndb.addNode(f.nid, m_ndb.writeNode(buildPropertyContext(summary(f), ids)), f.parent);
+    m_ndb.addNode(f.nid, m_ndb.writeNode(buildPropertyContext(own, ids, m_options.heapOrder)), f.parent);
 
-    TableBuilder hierarchy(hierarchyColumns());
+    if (f.search) {
+        // The search's update queue (empty) and criteria, then its results.
+        m_ndb.addNode(nid::withType(f.nid, nid::SearchUpdateQueue), {}, 0);
+        PropertyBag criteria;
+        criteria.setInt32(0x660B, 0);  // search state: not running
+        nid::SubnodeIds criteriaIds;
+        m_ndb.addNode(nid::withType(f.nid, nid::SearchCriteriaObject),
+                      m_ndb.writeNode(buildPropertyContext(criteria, criteriaIds, m_options.heapOrder)), 0);
+        if (!f.options.noContentsTable) {
+            nid::SubnodeIds contentsIds;
+            m_ndb.addNode(nid::withType(f.nid, nid::SearchContentsTable),
+                          m_ndb.writeNode(f.contents.build(contentsIds)), 0);
+        }
+        return;
+    }
+
+    const QList<quint32> columns = hierarchyColumns(m_options.tables);
+    TableBuilder hierarchy(columns, m_options.heapOrder);
     for (FolderId child : f.children) {
-        if (const Folder *c = findFolder(child))
-            hierarchy.addRow(child, summary(*c));
+        const auto it = m_folderIndex.find(child);
+        if (it == m_folderIndex.end())
+            continue;
+        const Folder &c = *m_folders[it->second];
+        if (c.options.bareHierarchyRow) {
+            hierarchy.addRow(child, PropertyBag());
+            continue;
+        }
+        PropertyBag row = folderSummary(c);
+        PropertyBag extra;
+        applyExtra(extra, c.options.properties);
+        const PropertyBag shown = rowCells(extra, columns);
+        for (const Property &p : shown.properties())
+            row.set(p);
+        hierarchy.addRow(child, row);
     }
     nid::SubnodeIds hierarchyIds;
     m_ndb.addNode(nid::withType(f.nid, nid::HierarchyTable), m_ndb.writeNode(hierarchy.build(hierarchyIds)), 0);
@@ -485,7 +638,8 @@ void ArchiveBuilder::writeFolder(const Folder &f)
     m_ndb.addNode(nid::withType(f.nid, nid::ContentsTable), m_ndb.writeNode(f.contents.build(contentsIds)), 0);
     nid::SubnodeIds assocIds;
     m_ndb.addNode(nid::withType(f.nid, nid::AssocContentsTable),
-                  m_ndb.writeNode(TableBuilder(assocContentsColumns()).build(assocIds)), 0);
+                  m_ndb.writeNode(TableBuilder(assocContentsColumns(m_options.tables), m_options.heapOrder).build(assocIds)),
+                  0);
 }
 
 void ArchiveBuilder::writeStore()
@@ -509,48 +663,42 @@ void ArchiveBuilder::writeStore()
             break;
         }
     }
+    if (m_searchRoot) {
+        store.setBinary(PidFinderEntryId, entryId(recordKey, m_searchRoot));
+        mask |= 0x80;
+    }
+    if (m_commonViews) {
+        store.setBinary(PidCommonViewsEntryId, entryId(recordKey, m_commonViews));
+        mask |= 0x40;
+    }
     store.setInt32(PidValidFolderMask, mask);
     store.setInt32(PidPstPassword, 0);
     nid::SubnodeIds ids;
-    m_ndb.addNode(nid::MessageStore, m_ndb.writeNode(buildPropertyContext(store, ids)), 0);
+    m_ndb.addNode(nid::MessageStore, m_ndb.writeNode(buildPropertyContext(store, ids, m_options.heapOrder)), 0);
 
-    // The name-to-id map with one numeric named property (PidLidReminderSet
-    // in PSETID_Common), mapped to 0x8000: readers expect entries.
-    static const QByteArray commonGuid = QByteArray::fromHex("0820060000000000c000000000000046");
-    constexpr quint32 namedId = 0x8503;
-    constexpr quint16 guidField = 3 << 1;  // the first GUID of the stream, numeric name
-    QByteArray entry(8, '\0');
-    for (int i = 0; i < 4; ++i)
-        entry[i] = char((namedId >> (8 * i)) & 0xFF);
-    entry[4] = char(guidField & 0xFF);
-    entry[5] = char(guidField >> 8);
-    PropertyBag names;
-    names.setInt32(0x0001, 251);  // bucket count
-    names.setBinary(0x0002, commonGuid);
-    names.setBinary(0x0003, entry);
-    names.setBinary(0x0004, {});
-    names.setBinary(quint16(0x1000 + (namedId ^ guidField) % 251), entry);
-    m_ndb.addNode(nid::NameToIdMap, m_ndb.writeNode(buildPropertyContext(names, ids)), 0);
+    nid::SubnodeIds nameIds;
+    m_ndb.addNode(nid::NameToIdMap,
+                  m_ndb.writeNode(buildPropertyContext(m_names.properties(), nameIds, m_options.heapOrder)), 0);
 
     // Templates Outlook copies new tables from.
-    const std::pair<quint32, const QList<quint32> *> templates[] = {
-        {nid::HierarchyTableTemplate, &hierarchyColumns()},
-        {nid::ContentsTableTemplate, &contentsColumns()},
-        {nid::AssocContentsTableTemplate, &assocContentsColumns()},
-        {nid::AttachmentTableSub, &attachmentColumns()},
-        {nid::RecipientTableSub, &recipientColumns()},
+    const std::pair<quint32, QList<quint32>> templates[] = {
+        {nid::HierarchyTableTemplate, hierarchyColumns(m_options.tables)},
+        {nid::ContentsTableTemplate, m_contentsColumns},
+        {nid::AssocContentsTableTemplate, assocContentsColumns(m_options.tables)},
+        {nid::SearchContentsTableTemplate, searchContentsColumns(m_options.tables)},
+        {nid::AttachmentTableSub, attachmentColumns(m_options.tables)},
+        {nid::RecipientTableSub, recipientColumns(m_options.tables)},
     };
     for (const auto &[templateNid, columns] : templates) {
         nid::SubnodeIds templateIds;
-        m_ndb.addNode(templateNid, m_ndb.writeNode(TableBuilder(*columns).build(templateIds)), 0);
+        m_ndb.addNode(templateNid, m_ndb.writeNode(TableBuilder(columns, m_options.heapOrder).build(templateIds)), 0);
     }
 }
 
 bool ArchiveBuilder::finish()
 {
     if (!m_open) {
-        if (m_error.isEmpty())
-            m_error = tr("The archive was never opened");
+        fail(tr("The archive was never opened"));
         return false;
     }
     if (m_finished)
@@ -563,16 +711,25 @@ bool ArchiveBuilder::finish()
     for (const auto &f : m_folders)
         writeFolder(*f);
     writeStore();
+    if (failed()) {
+        m_ndb.abandon();
+        m_finished = true;
+        return false;
+    }
 
+    const quint32 nextFolder = std::max(m_nextFolderIndex, m_maxFolderIndex + 1);
     HeaderFields fields;
     fields.nextNidIndex.fill(0x400);
-    fields.nextNidIndex[nid::NormalFolder] = m_nextFolderIndex;
-    fields.nextNidIndex[0x03] = 0x4000;  // search folders
+    fields.nextNidIndex[nid::NormalFolder] = nextFolder;
+    fields.nextNidIndex[nid::SearchFolder] = m_nextSearchIndex;
     fields.nextNidIndex[nid::NormalMessage] = m_nextMessageIndex;
     fields.nextNidIndex[0x08] = 0x8000;  // associated messages
-    fields.nextNidIndex[nid::HierarchyTable] = m_nextFolderIndex;
-    fields.nextNidIndex[nid::ContentsTable] = m_nextFolderIndex;
-    fields.nextNidIndex[nid::AssocContentsTable] = m_nextFolderIndex;
+    fields.nextNidIndex[nid::HierarchyTable] = nextFolder;
+    fields.nextNidIndex[nid::ContentsTable] = nextFolder;
+    fields.nextNidIndex[nid::AssocContentsTable] = nextFolder;
+    fields.nextNidIndex[nid::SearchContentsTable] = m_nextSearchIndex;
+    fields.nextNidIndex[nid::SearchUpdateQueue] = m_nextSearchIndex;
+    fields.nextNidIndex[nid::SearchCriteriaObject] = m_nextSearchIndex;
     m_finished = true;
     return m_ndb.finish(fields);
 }

@@ -1,12 +1,15 @@
 #include "Description.h"
 
 #include "FileGenerators.h"
+#include "PropertyIds.h"
+#include "RtfEncapsulation.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QHash>
 #include <QJsonDocument>
 
 namespace ostrel::pstwriter {
@@ -84,8 +87,20 @@ QByteArray generated(const QJsonObject &o, const QString &baseDir, const QString
         const quint32 codepage = quint32(optionalInteger(o, "codepage", where, 0, 65535).value_or(65001));
         const auto bytes = encode8bit(text, codepage);
         if (!bytes)
-            fail(where + QStringLiteral(".codepage"), tr("only 1252, 28591 and 65001 are known"));
+            fail(where + QStringLiteral(".codepage"), tr("unknown code page %1").arg(codepage));
         return *bytes;
+    }
+    for (const char *key : {"rtfFromHtml", "rtfFromText"}) {
+        if (!o.contains(QLatin1String(key)))
+            continue;
+        const QString w = where + QLatin1Char('.') + QLatin1String(key);
+        const QJsonValue v = o.value(QLatin1String(key));
+        const QJsonObject g = v.toObject();
+        const QString text = v.isString() ? v.toString() : g.value(QLatin1String(key[7] == 'H' ? "html" : "text")).toString();
+        const quint32 codepage = quint32(optionalInteger(g, "codepage", w, 0, 65535).value_or(1252));
+        if (!encode8bit(QString(), codepage))
+            fail(w + QStringLiteral(".codepage"), tr("unknown code page %1").arg(codepage));
+        return key[7] == 'H' ? encapsulateHtml(text, codepage) : encapsulateText(text, codepage);
     }
     if (o.contains(QLatin1String("base64"))) {
         const auto r = QByteArray::fromBase64Encoding(o.value(QLatin1String("base64")).toString().toLatin1(),
@@ -145,7 +160,7 @@ QByteArray generated(const QJsonObject &o, const QString &baseDir, const QString
             rows.append(r.toArray().toVariantList());
         return makeXlsx(g.value(QLatin1String("sheet")).toString(QStringLiteral("Sheet1")), rows);
     }
-    fail(where, tr("expected one of text, base64, hex, file, generated, png, pdf, zip, xlsx"));
+    fail(where, tr("expected one of text, base64, hex, file, generated, png, pdf, zip, xlsx, rtfFromHtml, rtfFromText"));
 }
 
 QByteArray data(const QJsonValue &value, const QString &baseDir, const QString &where, int depth)
@@ -166,11 +181,137 @@ std::optional<QByteArray> optionalData(const QJsonObject &o, const char *key, co
     return data(v, baseDir, where + QLatin1Char('.') + QLatin1String(key));
 }
 
+// "0x3A06", "PidTagGivenName" or "GivenName": a tagged property's id.
+quint16 propertyId(const QJsonValue &v, const QString &where)
+{
+    const QString text = v.toString();
+    bool ok = false;
+    uint id = text.startsWith(QLatin1String("0x")) ? text.mid(2).toUInt(&ok, 16) : 0;
+    if (ok && text.size() > 6)
+        id >>= 16;  // a whole tag: its id
+    if (!ok) {
+        const auto known = propertyIdFromName(text);
+        ok = known.has_value();
+        id = known.value_or(0);
+    }
+    if (!ok || id == 0 || id >= 0x8000)
+        fail(where, tr("expected a property id like \"0x0037\" or a name like \"PidTagSubject\""));
+    return quint16(id);
+}
+
+// A named property: {"set": "PSETID_Address", "id": 32896 or "0x8080"} or {"set": ..., "name": "..."}.
+PropertyName propertyName(const QJsonObject &o, const QString &where)
+{
+    const auto set = propertySet::fromName(o.value(QLatin1String("set")).toString());
+    if (!set)
+        fail(where + QStringLiteral(".set"), tr("expected a property set like \"PSETID_Common\" or a GUID"));
+    const QJsonValue id = o.value(QLatin1String("id"));
+    if (id.isString()) {
+        bool ok = false;
+        const QString text = id.toString();
+        const uint n = text.startsWith(QLatin1String("0x")) ? text.mid(2).toUInt(&ok, 16) : text.toUInt(&ok);
+        if (!ok)
+            fail(where + QStringLiteral(".id"), tr("expected a number"));
+        return PropertyName::numbered(*set, n);
+    }
+    if (auto n = optionalInteger(o, "id", where, 0, 0xFFFFFFFFLL))
+        return PropertyName::numbered(*set, quint32(*n));
+    if (auto name = optionalString(o, "name", where))
+        return PropertyName::named(*set, *name);
+    fail(where, tr("a named property needs \"id\" or \"name\""));
+}
+
+// A property to leave out: a tagged id or a named property.
+PropertyKey propertyKey(const QJsonValue &v, const QString &where)
+{
+    if (v.isObject())
+        return propertyName(v.toObject(), where);
+    return propertyId(v, where);
+}
+
+QVariant propertyValue(quint16 type, const QJsonValue &v, const QString &baseDir, const QString &where)
+{
+    const quint16 item = type & ~PtMultiple;
+    auto one = [&](const QJsonValue &x, const QString &w) -> QVariant {
+        if (item == PtBinary || item == PtObject)
+            return data(x, baseDir, w);
+        if (item == PtString8 && x.isObject())
+            return data(x, baseDir, w);
+        return x.toVariant();
+    };
+    if (type & PtMultiple) {
+        if (!v.isArray())
+            fail(where, tr("expected a list"));
+        QVariantList items;
+        const QJsonArray a = v.toArray();
+        for (qsizetype i = 0; i < a.size(); ++i)
+            items.append(one(a[i], where + QStringLiteral("[%1]").arg(i)));
+        return items;
+    }
+    return one(v, where);
+}
+
+// {"tag": ..., "type": ..., "value": ...} or {"set": ..., "id"/"name": ..., "type": ..., "value": ...}
+ExtraProperty property(const QJsonObject &o, const QString &baseDir, const QString &where)
+{
+    ExtraProperty p;
+    std::optional<quint16> type;
+    if (o.contains(QLatin1String("type"))) {
+        type = propertyTypeFromName(o.value(QLatin1String("type")).toString());
+        if (!type)
+            fail(where + QStringLiteral(".type"),
+                 tr("expected a type like int32, string, time, binary, multiString or 0x101F"));
+    }
+    if (o.contains(QLatin1String("set"))) {
+        p.key = propertyName(o, where);
+    } else {
+        const QString tagText = o.value(QLatin1String("tag")).toString();
+        p.key = propertyId(o.value(QLatin1String("tag")), where + QStringLiteral(".tag"));
+        bool ok = false;
+        if (!type && tagText.startsWith(QLatin1String("0x")) && tagText.size() > 6)
+            type = quint16(tagText.mid(2).toUInt(&ok, 16) & 0xFFFF);
+    }
+    if (!type)
+        fail(where + QStringLiteral(".type"), tr("a property needs a type"));
+    const quint32 codepage = quint32(optionalInteger(o, "codepage", where, 0, 65535).value_or(1252));
+    QString why;
+    const auto value = encodePropertyValue(
+        *type, propertyValue(*type, o.value(QLatin1String("value")), baseDir, where + QStringLiteral(".value")), &why,
+        codepage);
+    if (!value)
+        fail(where + QStringLiteral(".value"), why);
+    p.type = *type;
+    p.value = *value;
+    return p;
+}
+
+QList<ExtraProperty> properties(const QJsonObject &o, const QString &baseDir, const QString &where)
+{
+    QList<ExtraProperty> out;
+    const QJsonArray a = o.value(QLatin1String("properties")).toArray();
+    for (qsizetype i = 0; i < a.size(); ++i)
+        out.append(property(a[i].toObject(), baseDir, where + QStringLiteral(".properties[%1]").arg(i)));
+    return out;
+}
+
+std::optional<QDateTime> optionalTime(const QJsonObject &o, const char *key, const QString &where)
+{
+    const auto t = optionalString(o, key, where);
+    if (!t)
+        return std::nullopt;
+    QDateTime dt = QDateTime::fromString(*t, Qt::ISODate);
+    if (!dt.isValid())
+        fail(where + QLatin1Char('.') + QLatin1String(key), tr("expected an ISO 8601 time like 2024-03-01T09:30:00Z"));
+    return dt;
+}
+
 Message message(const QJsonObject &o, const QString &baseDir, const QString &where, int depth);
 
-Recipient recipient(const QJsonObject &o, const QString &where)
+Recipient recipient(const QJsonObject &o, const QString &baseDir, const QString &where)
 {
     Recipient r;
+    r.smtpAddress = optionalString(o, "smtpAddress", where);
+    r.properties = properties(o, baseDir, where);
     r.displayName = optionalString(o, "name", where);
     r.emailAddress = optionalString(o, "email", where);
     r.recipientDisplayName = optionalString(o, "recipientDisplayName", where);
@@ -201,6 +342,21 @@ Attachment attachment(const QJsonObject &o, const QString &baseDir, const QStrin
     a.mimeTag = optionalString(o, "mimeTag", where);
     a.contentId = optionalString(o, "contentId", where);
     a.hidden = optionalBool(o, "hidden", where);
+    a.properties = properties(o, baseDir, where);
+    const QJsonValue method = o.value(QLatin1String("method"));
+    if (method.isString()) {
+        const QString m = method.toString();
+        if (m == QLatin1String("value"))
+            a.method = AttachMethod::ByValue;
+        else if (m == QLatin1String("embedded"))
+            a.method = AttachMethod::Embedded;
+        else if (m == QLatin1String("ole"))
+            a.method = AttachMethod::Ole;
+        else
+            fail(where + QStringLiteral(".method"), tr("expected value, embedded, ole or a number"));
+    } else if (auto n = optionalInteger(o, "method", where, 0, 0xFFFFFFFFLL)) {
+        a.method = AttachMethod(quint32(*n));
+    }
     if (o.contains(QLatin1String("message"))) {
         if (depth >= 8)
             fail(where + QStringLiteral(".message"), tr("messages embedded too deeply"));
@@ -235,11 +391,30 @@ Message message(const QJsonObject &o, const QString &baseDir, const QString &whe
     } else if (auto n = optionalInteger(o, "importance", where, 0, 0xFFFFFFFFLL)) {
         m.importance = Importance(quint32(*n));
     }
-    if (auto t = optionalString(o, "deliveryTime", where)) {
-        QDateTime dt = QDateTime::fromString(*t, Qt::ISODate);
-        if (!dt.isValid())
-            fail(where + QStringLiteral(".deliveryTime"), tr("expected an ISO 8601 time like 2024-03-01T09:30:00Z"));
-        m.deliveryTime = dt;
+    m.deliveryTime = optionalTime(o, "deliveryTime", where);
+    m.submitTime = optionalTime(o, "submitTime", where);
+    m.creationTime = optionalTime(o, "creationTime", where);
+    m.modificationTime = optionalTime(o, "modificationTime", where);
+    m.senderAddressType = optionalString(o, "senderAddressType", where);
+    m.senderSmtpAddress = optionalString(o, "senderSmtpAddress", where);
+    m.sentRepresentingName = optionalString(o, "sentRepresentingName", where);
+    m.sentRepresentingEmail = optionalString(o, "sentRepresentingEmail", where);
+    m.sentRepresentingAddressType = optionalString(o, "sentRepresentingAddressType", where);
+    m.sentRepresentingSmtpAddress = optionalString(o, "sentRepresentingSmtpAddress", where);
+    m.transportHeaders = optionalString(o, "transportHeaders", where);
+    if (auto cp = optionalInteger(o, "messageCodepage", where, 0, 65535))
+        m.messageCodepage = quint32(*cp);
+    m.properties = properties(o, baseDir, where);
+    const QJsonArray omit = o.value(QLatin1String("omit")).toArray();
+    for (qsizetype i = 0; i < omit.size(); ++i)
+        m.omit.append(propertyId(omit[i], where + QStringLiteral(".omit[%1]").arg(i)));
+    if (o.contains(QLatin1String("row"))) {
+        const QJsonObject row = o.value(QLatin1String("row")).toObject();
+        const QString w = where + QStringLiteral(".row");
+        const QJsonArray rowOmit = row.value(QLatin1String("omit")).toArray();
+        for (qsizetype i = 0; i < rowOmit.size(); ++i)
+            m.row.omit.append(propertyKey(rowOmit[i], w + QStringLiteral(".omit[%1]").arg(i)));
+        m.row.properties = properties(row, baseDir, w);
     }
     if (auto flags = optionalInteger(o, "flags", where, 0, 0xFFFFFFFFLL)) {
         m.flags = quint32(*flags);
@@ -255,7 +430,7 @@ Message message(const QJsonObject &o, const QString &baseDir, const QString &whe
     if (o.value(QLatin1String("body8bit")).isString()) {
         const auto bytes = encode8bit(o.value(QLatin1String("body8bit")).toString(), m.bodyCodepage);
         if (!bytes)
-            fail(where + QStringLiteral(".bodyCodepage"), tr("only 1252, 28591 and 65001 are known"));
+            fail(where + QStringLiteral(".bodyCodepage"), tr("unknown code page %1").arg(m.bodyCodepage));
         m.body8bit = *bytes;
     } else {
         m.body8bit = optionalData(o, "body8bit", baseDir, where);
@@ -267,7 +442,7 @@ Message message(const QJsonObject &o, const QString &baseDir, const QString &whe
         m.rtf = *rtf;
     const QJsonArray recipients = o.value(QLatin1String("recipients")).toArray();
     for (qsizetype i = 0; i < recipients.size(); ++i)
-        m.addRecipient(recipient(recipients[i].toObject(), where + QStringLiteral(".recipients[%1]").arg(i)));
+        m.addRecipient(recipient(recipients[i].toObject(), baseDir, where + QStringLiteral(".recipients[%1]").arg(i)));
     const QJsonArray attachments = o.value(QLatin1String("attachments")).toArray();
     for (qsizetype i = 0; i < attachments.size(); ++i)
         m.addAttachment(
@@ -296,11 +471,26 @@ QJsonValue substitute(const QJsonValue &v, const QString &n)
     return v;
 }
 
-void folder(const QJsonObject &o, FolderId parent, const QString &baseDir, const QString &where,
-            ArchiveBuilder &builder, QList<MessageId> *ids, int depth)
+// What a build collects on the way: messages by label, and the search
+// folders' results, added once every message exists.
+struct BuildState {
+    ArchiveBuilder &builder;
+    QString baseDir;
+    QList<MessageId> *ids;
+    QHash<QString, MessageId> labels;
+    struct Results {
+        FolderId folder;
+        QJsonArray labels;
+        QString where;
+    };
+    QList<Results> results;
+};
+
+void folder(const QJsonObject &o, FolderId parent, const QString &where, BuildState &state, int depth)
 {
     if (depth > 64)
         fail(where, tr("folders nested too deeply"));
+    ArchiveBuilder &builder = state.builder;
     FolderOptions options;
     options.nameAbsent = optionalBool(o, "nameAbsent", where).value_or(false);
     const auto name = optionalString(o, "name", where);
@@ -313,16 +503,34 @@ void folder(const QJsonObject &o, FolderId parent, const QString &baseDir, const
     if (auto n = optionalInteger(o, "unreadCount", where, 0, 0xFFFFFFFFLL))
         options.unreadCount = quint32(*n);
     options.wastebasket = optionalBool(o, "wastebasket", where).value_or(false);
-    const FolderId id = builder.addFolder(parent, name.value_or(QString()), options);
+    options.bareHierarchyRow = optionalBool(o, "bareHierarchyRow", where).value_or(false);
+    options.reverseContents = optionalBool(o, "reverseContents", where).value_or(false);
+    options.noContentsTable = optionalBool(o, "noContentsTable", where).value_or(false);
+    options.properties = properties(o, state.baseDir, where);
+    const bool search = optionalBool(o, "search", where).value_or(false);
+    if (search && (o.contains(QLatin1String("messages")) || o.contains(QLatin1String("repeat"))
+                   || o.contains(QLatin1String("folders"))))
+        fail(where, tr("a search folder has results, not messages or folders"));
+    const FolderId id = search ? builder.addSearchFolder(parent, name.value_or(QString()), options)
+                               : builder.addFolder(parent, name.value_or(QString()), options);
     if (!id)
         fail(where, builder.errorString());
+    if (search) {
+        state.results.append({id, o.value(QLatin1String("results")).toArray(), where + QStringLiteral(".results")});
+        return;
+    }
 
     auto add = [&](const QJsonObject &m, const QString &w) {
-        const MessageId mid = builder.addMessage(id, message(m, baseDir, w, 0));
+        const MessageId mid = builder.addMessage(id, message(m, state.baseDir, w, 0));
         if (!mid || builder.failed())
             fail(w, builder.errorString());
-        if (ids)
-            ids->append(mid);
+        if (state.ids)
+            state.ids->append(mid);
+        if (auto label = optionalString(m, "id", w)) {
+            if (state.labels.contains(*label))
+                fail(w + QStringLiteral(".id"), tr("\"%1\" names two messages").arg(*label));
+            state.labels.insert(*label, mid);
+        }
     };
     const QJsonArray messages = o.value(QLatin1String("messages")).toArray();
     for (qsizetype i = 0; i < messages.size(); ++i)
@@ -337,42 +545,10 @@ void folder(const QJsonObject &o, FolderId parent, const QString &baseDir, const
     }
     const QJsonArray children = o.value(QLatin1String("folders")).toArray();
     for (qsizetype i = 0; i < children.size(); ++i)
-        folder(children[i].toObject(), id, baseDir, where + QStringLiteral(".folders[%1]").arg(i), builder, ids,
-               depth + 1);
+        folder(children[i].toObject(), id, where + QStringLiteral(".folders[%1]").arg(i), state, depth + 1);
 }
 
 }  // namespace
-
-std::optional<QByteArray> encode8bit(const QString &text, quint32 codepage)
-{
-    if (codepage == 65001)
-        return text.toUtf8();
-    if (codepage != 1252 && codepage != 28591)
-        return std::nullopt;
-    // Windows-1252 differs from Latin-1 only in 0x80-0x9F.
-    static const char16_t cp1252[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                        0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    QByteArray out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        char b = '?';
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || (codepage == 28591 && u <= 0xFF)) {
-            b = char(u);
-        } else if (codepage == 1252) {
-            for (int i = 0; i < 32; ++i) {
-                if (cp1252[i] == u && u != 0) {
-                    b = char(0x80 + i);
-                    break;
-                }
-            }
-        }
-        out.append(b);
-    }
-    return out;
-}
 
 std::optional<Description> Description::fromFile(const QString &path, QString *error)
 {
@@ -401,11 +577,43 @@ std::optional<Description> Description::fromJson(const QByteArray &json, const Q
     d.m_baseDir = baseDir;
     try {
         const QJsonObject &o = d.m_root;
+        if (auto l = optionalString(o, "layout", QString())) {
+            if (*l == QLatin1String("legacy"))
+                d.m_options = ArchiveOptions::legacy();
+            else if (*l != QLatin1String("outlook"))
+                fail(QStringLiteral("layout"), tr("expected outlook or legacy"));
+        }
         if (auto e = optionalString(o, "encoding", QString())) {
             const auto encoding = encodingFromName(*e);
             if (!encoding)
-                fail(QStringLiteral("encoding"), tr("expected none or permute"));
+                fail(QStringLiteral("encoding"), tr("expected none, permute or cyclic"));
             d.m_options.encoding = *encoding;
+        }
+        auto choice = [&](const char *key, const char *first, const char *second) -> std::optional<bool> {
+            const auto v = optionalString(o, key, QString());
+            if (!v)
+                return std::nullopt;
+            if (*v != QLatin1String(first) && *v != QLatin1String(second))
+                fail(QLatin1String(key), tr("expected %1 or %2").arg(QLatin1String(first), QLatin1String(second)));
+            return *v == QLatin1String(first);
+        };
+        if (auto wide = choice("tables", "outlook", "narrow"))
+            d.m_options.tables = *wide ? TableWidth::Outlook : TableWidth::Narrow;
+        if (auto first = choice("heapOrder", "headerFirst", "headerLast"))
+            d.m_options.heapOrder = *first ? HeapOrder::HeaderFirst : HeapOrder::HeaderLast;
+        if (auto scrambled = choice("folderIds", "scrambled", "ordered"))
+            d.m_options.folderIds = *scrambled ? FolderIds::Scrambled : FolderIds::Ordered;
+        if (auto internal = optionalBool(o, "internalFolders", QString()))
+            d.m_options.internalFolders = *internal;
+        const QJsonArray extra = o.value(QLatin1String("extraContentsColumns")).toArray();
+        for (qsizetype i = 0; i < extra.size(); ++i) {
+            const QString w = QStringLiteral("extraContentsColumns[%1]").arg(i);
+            const QJsonObject c = extra[i].toObject();
+            const quint16 id = propertyId(c.value(QLatin1String("tag")), w + QStringLiteral(".tag"));
+            const auto type = propertyTypeFromName(c.value(QLatin1String("type")).toString());
+            if (!type)
+                fail(w + QStringLiteral(".type"), tr("expected a type like string or int32"));
+            d.m_options.extraContentsColumns.append(tag(id, *type));
         }
         if (auto s = optionalString(o, "storeName", QString()))
             d.m_options.storeName = *s;
@@ -423,15 +631,24 @@ std::optional<Description> Description::fromJson(const QByteArray &json, const Q
 
 bool Description::build(ArchiveBuilder &builder, QList<MessageId> *messages, QString *error) const
 {
+    BuildState state{builder, m_baseDir, messages, {}, {}};
     try {
         const QJsonArray folders = m_root.value(QLatin1String("folders")).toArray();
         for (qsizetype i = 0; i < folders.size(); ++i)
-            folder(folders[i].toObject(), builder.ipmSubtree(), m_baseDir, QStringLiteral("folders[%1]").arg(i),
-                   builder, messages, 0);
+            folder(folders[i].toObject(), builder.ipmSubtree(), QStringLiteral("folders[%1]").arg(i), state, 0);
         const QJsonArray roots = m_root.value(QLatin1String("rootFolders")).toArray();
         for (qsizetype i = 0; i < roots.size(); ++i)
-            folder(roots[i].toObject(), builder.rootFolder(), m_baseDir, QStringLiteral("rootFolders[%1]").arg(i),
-                   builder, messages, 0);
+            folder(roots[i].toObject(), builder.rootFolder(), QStringLiteral("rootFolders[%1]").arg(i), state, 0);
+        for (const BuildState::Results &r : state.results) {
+            for (qsizetype i = 0; i < r.labels.size(); ++i) {
+                const QString w = r.where + QStringLiteral("[%1]").arg(i);
+                const QString label = r.labels[i].toString();
+                if (!state.labels.contains(label))
+                    fail(w, tr("no message has the id \"%1\"").arg(label));
+                if (!builder.addSearchResult(r.folder, state.labels.value(label)))
+                    fail(w, builder.errorString());
+            }
+        }
     } catch (const Failure &f) {
         if (error)
             *error = f.message;

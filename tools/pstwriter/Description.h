@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ArchiveBuilder.h"
+#include "ExtraProperty.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -34,9 +35,5 @@ private:
     QString m_baseDir;
     ArchiveOptions m_options;
 };
-
-// 8-bit text in a code page: 1252 (Windows Western), 28591 (Latin-1) or
-// 65001 (UTF-8); characters the page lacks become '?'.
-std::optional<QByteArray> encode8bit(const QString &text, quint32 codepage);
 
 }  // namespace ostrel::pstwriter

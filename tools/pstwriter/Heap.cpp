@@ -54,20 +54,39 @@ quint32 Heap::allocate(QByteArrayView data)
     return pageIndex << 16 | quint32(page.offsets.size()) << 5;
 }
 
-quint32 Heap::buildBTree(int cbKey, int cbEnt, const std::vector<QByteArray> &records)
+quint32 Heap::reserve(qsizetype size)
+{
+    return size > 0 ? allocate(QByteArray(size, '\0')) : 0;
+}
+
+void Heap::fill(quint32 hid, QByteArrayView data)
+{
+    Page &page = m_pages[hid >> 16];
+    const size_t index = ((hid >> 5) & 0x7FF) - 1;
+    const quint16 start = page.offsets[index];
+    const qsizetype end = index + 1 < page.offsets.size() ? page.offsets[index + 1] : page.data.size();
+    Q_ASSERT(end - start == data.size());
+    std::copy_n(data.data(), std::min<qsizetype>(data.size(), end - start), page.data.data() + start);
+}
+
+quint32 Heap::buildBTree(int cbKey, int cbEnt, const QByteArray &records, quint32 header, quint32 leaf)
 {
     struct Node {
         QByteArray key;
         quint32 hid;
     };
+    const int cbRecord = cbKey + cbEnt;
+    const qsizetype count = records.size() / cbRecord;
     std::vector<Node> level;
-    const size_t perLeaf = size_t(kHeapAllocMax / (cbKey + cbEnt));
-    for (size_t at = 0; at < records.size(); at += perLeaf) {
-        QByteArray chunk;
-        const size_t n = std::min(records.size() - at, perLeaf);
-        for (size_t i = at; i < at + n; ++i)
-            chunk += records[i];
-        level.push_back({records[at].left(cbKey), allocate(chunk)});
+    const qsizetype perLeaf = recordsPerLeaf(cbKey, cbEnt);
+    if (leaf && count > 0 && count <= perLeaf) {
+        fill(leaf, records);
+        level.push_back({records.left(cbKey), leaf});
+    } else {
+        for (qsizetype at = 0; at < count; at += perLeaf) {
+            const qsizetype n = std::min(count - at, perLeaf);
+            level.push_back({records.mid(at * cbRecord, cbKey), allocate(QByteArrayView(records).sliced(at * cbRecord, n * cbRecord))});
+        }
     }
     int levels = 0;
     const size_t perIndex = size_t(kHeapAllocMax / (cbKey + 4));
@@ -85,13 +104,17 @@ quint32 Heap::buildBTree(int cbKey, int cbEnt, const std::vector<QByteArray> &re
         }
         level = std::move(up);
     }
-    QByteArray header;
-    add8(header, BTree);
-    add8(header, quint8(cbKey));
-    add8(header, quint8(cbEnt));
-    add8(header, quint8(levels));
-    add32(header, level.empty() ? 0 : level.front().hid);
-    return allocate(header);
+    QByteArray h;
+    add8(h, BTree);
+    add8(h, quint8(cbKey));
+    add8(h, quint8(cbEnt));
+    add8(h, quint8(levels));
+    add32(h, level.empty() ? 0 : level.front().hid);
+    if (header) {
+        fill(header, h);
+        return header;
+    }
+    return allocate(h);
 }
 
 QList<QByteArray> Heap::pages() const

@@ -21,11 +21,19 @@ public:
     // Returns the allocation's id; an empty value gets id 0, as the format
     // stores empty values.
     quint32 allocate(QByteArrayView data);
+    // Takes `size` bytes now, to be filled later with exactly that many:
+    // Outlook puts a B-tree's header and its only leaf before the values
+    // they point to.
+    quint32 reserve(qsizetype size);
+    void fill(quint32 hid, QByteArrayView data);
     void setUserRoot(quint32 hid) { m_userRoot = hid; }
 
-    // A B-tree over fixed-size records (sorted by key), returning the id of
-    // its header.
-    quint32 buildBTree(int cbKey, int cbEnt, const std::vector<QByteArray> &records);
+    // A B-tree over fixed-size records (`records` holds them side by side,
+    // sorted by key), returning the id of its header. A reserved header
+    // (8 bytes) and leaf (all records, when they fit one allocation) are
+    // filled instead of allocating new ones.
+    quint32 buildBTree(int cbKey, int cbEnt, const QByteArray &records, quint32 header = 0, quint32 leaf = 0);
+    static qsizetype recordsPerLeaf(int cbKey, int cbEnt) { return kHeapAllocMax / (cbKey + cbEnt); }
 
     QList<QByteArray> pages() const;
 

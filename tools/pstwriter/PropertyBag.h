@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ExtraProperty.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -7,22 +9,6 @@
 #include <vector>
 
 namespace ostrel::pstwriter {
-
-// Property types the writer stores.
-enum PropType : quint16 {
-    PtInt16 = 0x0002,
-    PtInt32 = 0x0003,
-    PtBool = 0x000B,
-    PtObject = 0x000D,
-    PtInt64 = 0x0014,
-    PtString8 = 0x001E,
-    PtUnicode = 0x001F,
-    PtTime = 0x0040,
-    PtGuid = 0x0048,
-    PtBinary = 0x0102,
-};
-
-constexpr quint32 tag(quint16 id, quint16 type) { return quint32(id) << 16 | type; }
 
 // Size of a value kept in a table row or inline in a property record; 0 for
 // values that live in the heap (or a subnode) and are referenced by id.
@@ -53,6 +39,7 @@ public:
     const Property *find(quint16 id) const;
     bool contains(quint16 id) const { return find(id) != nullptr; }
     const std::vector<Property> &properties() const { return m_props; }
+    std::vector<Property> &properties() { return m_props; }
     bool isEmpty() const { return m_props.empty(); }
 
 private:

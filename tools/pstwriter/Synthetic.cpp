@@ -1,6 +1,8 @@
 #include "Synthetic.h"
 
 #include "FileGenerators.h"
+#include "RtfEncapsulation.h"
+#include "SampleItems.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -119,10 +121,29 @@ std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, Q
             ok = parseInt(value, 0, 1'000'000, v) && (settings.inlineEvery = int(v), true);
         else if (key == QLatin1String("encoding"))
             ok = (settings.encoding = encodingFromName(value)).has_value();
+        else if (key == QLatin1String("layout"))
+            ok = (value == QLatin1String("outlook") || value == QLatin1String("legacy"))
+                 && (settings.legacyLayout = value == QLatin1String("legacy"), true);
+        else if (key == QLatin1String("internal"))
+            ok = parseInt(value, 0, 1, v) && (settings.internalFolders = v == 1, true);
+        else if (key == QLatin1String("searchFolders"))
+            ok = parseInt(value, 0, 1000, v) && (settings.searchFolders = int(v), true);
+        else if (int *every = key == QLatin1String("exchangeEvery")   ? &settings.exchangeEvery
+                              : key == QLatin1String("bccEvery")      ? &settings.bccEvery
+                              : key == QLatin1String("undatedEvery")  ? &settings.undatedEvery
+                              : key == QLatin1String("itemsEvery")    ? &settings.itemsEvery
+                              : key == QLatin1String("rtfEvery")      ? &settings.rtfEvery
+                              : key == QLatin1String("codepageEvery") ? &settings.codepageEvery
+                              : key == QLatin1String("headersEvery")  ? &settings.headersEvery
+                              : key == QLatin1String("nestedEvery")   ? &settings.nestedEvery
+                                                                      : nullptr)
+            ok = parseInt(value, 0, 1'000'000, v) && (*every = int(v), true);
         else {
             if (error)
                 *error = tr("Unknown synthetic setting \"%1\"; known are folders, messages, seed, biggest, depth, "
-                            "body, htmlEvery, attachEvery, attachSize, inlineEvery, encoding")
+                            "body, htmlEvery, attachEvery, attachSize, inlineEvery, encoding, layout, internal, "
+                            "exchangeEvery, bccEvery, undatedEvery, itemsEvery, rtfEvery, codepageEvery, "
+                            "headersEvery, nestedEvery, searchFolders")
                              .arg(key);
             return std::nullopt;
         }
@@ -139,6 +160,172 @@ std::optional<SyntheticSettings> SyntheticSettings::parse(const QString &text, Q
     }
     return settings;
 }
+
+void SyntheticSettings::applyTo(ArchiveOptions &options) const
+{
+    if (legacyLayout) {
+        const ArchiveOptions base = ArchiveOptions::legacy();
+        options.encoding = base.encoding;
+        options.tables = base.tables;
+        options.heapOrder = base.heapOrder;
+        options.folderIds = base.folderIds;
+    }
+    if (encoding)
+        options.encoding = *encoding;
+    options.internalFolders = internalFolders;
+    options.seed = seed;
+}
+
+namespace {
+
+bool every(int k, qint64 n)
+{
+    return k > 0 && n % k == k - 1;
+}
+
+// Which of `kinds` variants the n-th message of an "every k-th" setting gets.
+int turn(int k, qint64 n, int kinds)
+{
+    return int((n / k) % kinds);
+}
+
+QString exchangeAddress(const QString &name)
+{
+    QString cn = name.toUpper();
+    cn.remove(QLatin1Char(' '));
+    return QStringLiteral("/O=EXAMPLE/OU=EXCHANGE ADMINISTRATIVE GROUP (FYDIBOHF23SPDLT)/CN=RECIPIENTS/CN=") + cn;
+}
+
+// Text a code page has, so that its 8-bit bytes matter.
+QString codepageSample(quint32 codepage)
+{
+    switch (codepage) {
+    case 1251:
+        return QStringLiteral("Отчёт за квартал — «итоги» и планы.");
+    case 932:
+        return QStringLiteral("会議の議事録です。ご確認ください。");
+    default:
+        return QStringLiteral("Grüße – „Zitat“ … 5 € — ‘fertig’.");
+    }
+}
+
+QString transportHeaders(const Message &m, qint64 n)
+{
+    const QString date = m.deliveryTime ? m.deliveryTime->toString(Qt::RFC2822Date) : QString();
+    return QStringLiteral("Received: from mail.example.com (mail.example.com [192.0.2.%1])\r\n"
+                          "\tby mx.example.org with ESMTPS id %2; %3\r\n"
+                          "From: %4 <%5>\r\n"
+                          "Subject: %6\r\n"
+                          "Date: %3\r\n"
+                          "Message-ID: <synthetic-%2@example.com>\r\n"
+                          "MIME-Version: 1.0\r\n"
+                          "Content-Type: text/plain; charset=utf-8\r\n\r\n")
+        .arg(n % 250 + 1)
+        .arg(n + 1)
+        .arg(date, m.senderName.value_or(QString()), m.senderSmtpAddress.value_or(m.senderEmail.value_or(QString())),
+             m.subject.value_or(QString()));
+}
+
+// A message with one attached that holds another, three levels in all.
+Message nested(const Message &outer, qint64 n)
+{
+    std::shared_ptr<const Message> inner;
+    for (int level = 3; level >= 1; --level) {
+        Message m;
+        m.subject = QStringLiteral("Level %1 of message %2").arg(level).arg(n + 1);
+        m.senderName = outer.senderName;
+        m.senderEmail = outer.senderEmail;
+        m.deliveryTime = outer.deliveryTime;
+        m.body = QStringLiteral("Embedded at depth %1.").arg(level);
+        if (inner) {
+            Attachment a;
+            a.longFileName = *inner->subject + QStringLiteral(".msg");
+            a.embedded = inner;
+            m.addAttachment(a);
+        }
+        inner = std::make_shared<const Message>(std::move(m));
+    }
+    Message m = outer;
+    Attachment a;
+    a.longFileName = *inner->subject + QStringLiteral(".msg");
+    a.embedded = inner;
+    m.addAttachment(a);
+    return m;
+}
+
+// The settings' variety on a plain synthetic message.
+Message vary(const SyntheticSettings &s, Message m, qint64 n)
+{
+    if (every(s.itemsEvery, n)) {
+        // Not mail: the item replaces the message, keeping its read state.
+        const auto kind = ItemKind(turn(s.itemsEvery, n, kItemKinds));
+        Message item = sampleItem(kind, int(n % 100000), *m.deliveryTime);
+        item.flags = m.flags;
+        return item;
+    }
+    if (every(s.exchangeEvery, n) && m.senderName && !m.recipients.isEmpty()) {
+        m.senderSmtpAddress = m.senderEmail;
+        m.senderAddressType = QStringLiteral("EX");
+        m.senderEmail = exchangeAddress(m.senderName.value_or(QString()));
+        Recipient &first = m.recipients.first();
+        first.smtpAddress = first.emailAddress;
+        first.addressType = QStringLiteral("EX");
+        first.emailAddress = exchangeAddress(first.displayName.value_or(QString()));
+    }
+    if (every(s.bccEvery, n))
+        m.addRecipient({QStringLiteral("Records Office"), QStringLiteral("records@example.org"), {}, {},
+                        RecipientType::Bcc});
+    if (every(s.codepageEvery, n)) {
+        static constexpr std::array<quint32, 3> pages{1251, 1252, 932};
+        const quint32 page = pages[size_t(turn(s.codepageEvery, n, int(pages.size())))];
+        const QString text = codepageSample(page) + QStringLiteral("\r\n\r\n") + m.body.value_or(QString());
+        m.body8bit = encode8bit(text, page).value_or(QByteArray());
+        m.bodyCodepage = page;
+        m.body.reset();
+        if (m.html) {
+            QString html = QString::fromUtf8(*m.html);
+            html.replace(QLatin1String("<meta charset=\"utf-8\">"), QString());
+            html.replace(QLatin1String("<body>"), QLatin1String("<body><p>") + codepageSample(page)
+                                                      + QLatin1String("</p>"));
+            m.html = encode8bit(html, page).value_or(QByteArray());
+            m.htmlCodepage = page;
+        }
+    }
+    if (every(s.rtfEvery, n)) {
+        // The only body: HTML in RTF, text in RTF or plain RTF, in turn.
+        const QString text = m.body ? *m.body : QStringLiteral("(no text)");
+        switch (turn(s.rtfEvery, n, 3)) {
+        case 0:
+            m.rtf = encapsulateHtml(m.html ? QString::fromUtf8(*m.html)
+                                           : QStringLiteral("<html><body><p>") + text.toHtmlEscaped()
+                                                 + QStringLiteral("</p></body></html>"));
+            break;
+        case 1:
+            m.rtf = encapsulateText(text);
+            break;
+        default:
+            m.rtf = plainRtf(text);
+            break;
+        }
+        m.body.reset();
+        m.body8bit.reset();
+        m.html.reset();
+        m.htmlCodepage.reset();
+    }
+    if (every(s.undatedEvery, n)) {
+        // No delivery time; every other one keeps a submit time.
+        if (turn(s.undatedEvery, n, 2) == 1)
+            m.submitTime = m.deliveryTime;
+        m.deliveryTime.reset();
+    }
+    if (every(s.headersEvery, n))
+        m.transportHeaders = transportHeaders(m, n);
+    if (every(s.nestedEvery, n))
+        m = nested(m, n);
+    return m;
+}
+
+}  // namespace
 
 bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error)
 {
@@ -175,6 +362,8 @@ bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, 
         folders.append({id, depth});
     }
 
+    QList<MessageId> made;
+    made.reserve(qsizetype(settings.messages));
     const QString pool = textPool(settings.seed);
     const QDateTime start(QDate(2015, 1, 1), QTime(0, 0), Qt::UTC);
     constexpr qint64 span = 10LL * 365 * 24 * 3600;
@@ -240,15 +429,32 @@ bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, 
             m.addAttachment(a);
             *m.flags |= kFlagHasAttachments;
         }
-        const MessageId id = builder.addMessage(folders[folder].id, m);
+        Message varied = vary(settings, std::move(m), n);
+        if (!varied.attachments.isEmpty() && varied.flags)
+            *varied.flags |= kFlagHasAttachments;
+        const MessageId id = builder.addMessage(folders[folder].id, varied);
         if (!id || builder.failed()) {
             if (error)
                 *error = builder.errorString();
             return false;
         }
-        if (messages)
-            messages->append(id);
+        made.append(id);
     }
+
+    // Search folders list messages of every folder: every 97th from their own start.
+    for (int k = 0; k < settings.searchFolders; ++k) {
+        const FolderId search = builder.addSearchFolder(builder.ipmSubtree(), QStringLiteral("Search %1").arg(k + 1));
+        for (qsizetype at = k % qMax<qsizetype>(made.size(), 1), listed = 0; search && at < made.size() && listed < 2000;
+             at += 97, ++listed)
+            builder.addSearchResult(search, made[at]);
+        if (!search || builder.failed()) {
+            if (error)
+                *error = builder.errorString();
+            return false;
+        }
+    }
+    if (messages)
+        *messages = made;
     return true;
 }
 

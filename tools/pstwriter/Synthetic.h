@@ -28,9 +28,32 @@ struct SyntheticSettings {
     int attachSize = 48 * 1024;
     int inlineEvery = 5;
     std::optional<Encoding> encoding;
+    bool legacyLayout = false;
+    bool internalFolders = false;
+    // Variety, each "every k-th message" (0: none): senders that are
+    // Exchange users (an X.500 address with an SMTP address beside it), a
+    // Bcc recipient, no delivery time (half of them with a submit time),
+    // an item that is not mail (contact, appointment, meeting request,
+    // task, distribution list, note, delivery report in turn), an RTF-only
+    // body (HTML in RTF, text in RTF, plain RTF in turn), 8-bit bodies in
+    // windows-1251, windows-1252 and Shift_JIS in turn, Internet headers,
+    // and a message nested three deep as an attachment.
+    int exchangeEvery = 10;
+    int bccEvery = 7;
+    int undatedEvery = 0;
+    int itemsEvery = 0;
+    int rtfEvery = 0;
+    int codepageEvery = 0;
+    int headersEvery = 0;
+    int nestedEvery = 0;
+    // Search folders under the IPM subtree, each listing every 97th message
+    // from its own start (at most 2,000).
+    int searchFolders = 0;
 
     // "folders=300,messages=50000,seed=7,biggest=20000,..."
     static std::optional<SyntheticSettings> parse(const QString &text, QString *error);
+    // Encoding, layout, internal folders and the seed.
+    void applyTo(ArchiveOptions &options) const;
 };
 
 bool buildSynthetic(const SyntheticSettings &settings, ArchiveBuilder &builder, QList<MessageId> *messages, QString *error);

@@ -41,11 +41,19 @@ int main(int argc, char **argv)
     const QCommandLineOption synthetic(
         QStringLiteral("synthetic"),
         QStringLiteral("Build a synthetic archive: folders=N,messages=M,seed=S,biggest=B,depth=D,body=CHARS,"
-                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,inlineEvery=K,encoding=none|permute|cyclic."),
+                       "htmlEvery=K,attachEvery=K,attachSize=BYTES,inlineEvery=K,encoding=none|permute|cyclic,"
+                       "layout=outlook|legacy,internal=0|1,exchangeEvery=K,bccEvery=K,undatedEvery=K,itemsEvery=K,"
+                       "searchFolders=N (see README.md)."),
         QStringLiteral("settings"));
-    const QCommandLineOption encoding(QStringLiteral("encoding"),
-                                      QStringLiteral("Store data blocks as they are (none), permuted (permute) or with the cyclic cipher (cyclic)."),
-                                      QStringLiteral("none|permute|cyclic"));
+    const QCommandLineOption encoding(
+        QStringLiteral("encoding"),
+        QStringLiteral("Store data blocks as they are (none), permuted (permute, the default) or cyclic (cyclic)."),
+        QStringLiteral("none|permute|cyclic"));
+    const QCommandLineOption layoutOption(
+        QStringLiteral("layout"),
+        QStringLiteral("outlook (the default: wide tables, B-tree headers first, scrambled folder ids) or legacy "
+                       "(no encoding, narrow tables, headers last, ordered ids); before --encoding."),
+        QStringLiteral("outlook|legacy"));
     const QCommandLineOption damage(QStringLiteral("damage"),
                                     QStringLiteral("Spoil the finished archive (repeatable): truncate=OFFSET, "
                                                    "overwrite=TARGET or bytes=OFFSET:HEX."),
@@ -55,7 +63,7 @@ int main(int argc, char **argv)
                                                    "(before any damage)."));
     const QCommandLineOption summary(QStringLiteral("summary"),
                                      QStringLiteral("Print a JSON summary of what was written."));
-    parser.addOptions({description, synthetic, encoding, damage, verify, summary});
+    parser.addOptions({description, synthetic, encoding, layoutOption, damage, verify, summary});
     parser.process(app);
 
     const QStringList positional = parser.positionalArguments();
@@ -79,9 +87,17 @@ int main(int argc, char **argv)
         settings = SyntheticSettings::parse(parser.value(synthetic), &error);
         if (!settings)
             return failWith(error, 2);
-        options.seed = settings->seed;
-        if (settings->encoding)
-            options.encoding = *settings->encoding;
+        settings->applyTo(options);
+    }
+    if (parser.isSet(layoutOption)) {
+        const QString l = parser.value(layoutOption);
+        if (l != QLatin1String("outlook") && l != QLatin1String("legacy"))
+            return failWith(QStringLiteral("--layout takes outlook or legacy"), 2);
+        const ArchiveOptions base = l == QLatin1String("legacy") ? ArchiveOptions::legacy() : ArchiveOptions();
+        options.encoding = base.encoding;
+        options.tables = base.tables;
+        options.heapOrder = base.heapOrder;
+        options.folderIds = base.folderIds;
     }
     if (parser.isSet(encoding)) {
         const auto e = encodingFromName(parser.value(encoding));
