@@ -44,6 +44,15 @@ std::optional<QStringList> textList(const QVariant &value)
     }
 }
 
+// Cancels work that has not finished. A finished future is left alone: its
+// continuation may be gone, and Qt 6.4 would still reach it when cancelling.
+template <typename T>
+void stop(QFuture<T> &future)
+{
+    if (!future.isFinished())
+        future.cancel();
+}
+
 template <typename T>
 bool assign(T &field, const T &value)
 {
@@ -77,9 +86,9 @@ ostrelViewModel::ostrelViewModel(Platform &platform, QSettings *settings, std::u
 
 ostrelViewModel::~ostrelViewModel()
 {
-    m_listing.cancel();
-    m_bodySearch.cancel();
-    m_read.cancel();
+    stop(m_listing);
+    stop(m_bodySearch);
+    stop(m_read);
 }
 
 QSettings &ostrelViewModel::settings()
@@ -117,7 +126,7 @@ void ostrelViewModel::setSelectedFolder(const std::optional<MailFolder> &value)
 
 void ostrelViewModel::clearRows()
 {
-    m_listing.cancel();
+    stop(m_listing);
     m_listingWatcher.setFuture(QFuture<RowChunk>());
     m_listing = QFuture<RowChunk>();
     ++m_listingGeneration;
@@ -125,7 +134,7 @@ void ostrelViewModel::clearRows()
     m_listingComplete = true;
     m_unreadableRows = 0;
     m_listingFailure.reset();
-    m_bodySearch.cancel();
+    stop(m_bodySearch);
     m_bodyMatches.clear();
     m_previews.clear();
     m_previewsAsked.clear();
@@ -145,7 +154,7 @@ void ostrelViewModel::setSearchText(const QString &text)
     if (!assign(m_searchText, text))
         return;
     // A new text replaces the scan of the old one.
-    m_bodySearch.cancel();
+    stop(m_bodySearch);
     ++m_searchGeneration;
     m_bodyMatches.clear();
     refreshShownRows();
@@ -183,7 +192,7 @@ QFuture<void> ostrelViewModel::openPSTFile(const QUrl &url)
     setIsLoading(true);
     setErrorMessage(std::nullopt);
     setSelectedFolder(std::nullopt);
-    m_read.cancel();
+    stop(m_read);
     ++m_readGeneration;
     m_selectedRowId.reset();
     setSelectedMessage(std::nullopt);
@@ -231,14 +240,22 @@ std::optional<MailFolder> ostrelViewModel::firstInbox(const QList<MailFolder> &f
 QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
 {
     setSelectedFolder(folder);
-    m_read.cancel();
+    stop(m_read);
     ++m_readGeneration;
     m_selectedRowId.reset();
     m_messageFailure.reset();
     if (assign(m_readingMessage, false))
         emit isReadingMessageChanged();
     setSelectedMessage(std::nullopt);
+    const bool wasListing = !m_listingComplete;
     clearRows();
+    // A folder that says it holds nothing is not listed.
+    if (folder.messageCount < 1 && !folder.messageCountFailure) {
+        if (wasListing)
+            setIsLoading(false);
+        return finished();
+    }
+    setIsLoading(true);
     m_listingComplete = false;
     m_listing = m_actor->listFolder(folder);
     m_listingWatcher.setFuture(m_listing);
@@ -287,6 +304,7 @@ void ostrelViewModel::takeListingResults()
 void ostrelViewModel::finishListing()
 {
     m_listingComplete = true;
+    setIsLoading(false);
     if (!m_searchText.isEmpty())
         startBodySearch();
 }
@@ -307,20 +325,14 @@ void ostrelViewModel::refreshShownRows()
     if (m_searchText.isEmpty()) {
         m_shownRows = m_rows;
     } else {
-        const SearchMatcher matcher(m_searchText);
-        QList<MessageRow> shown;
-        for (const MessageRow &row : std::as_const(m_rows)) {
-            if (m_bodyMatches.contains(row.id) || rowMatches(row, matcher))
-                shown.append(row);
-        }
-        m_shownRows = std::move(shown);
+        m_shownRows = searchRows(m_rows, SearchMatcher(m_searchText), m_bodyMatches);
     }
     emit rowsChanged();
 }
 
 void ostrelViewModel::startBodySearch()
 {
-    m_bodySearch.cancel();
+    stop(m_bodySearch);
     m_bodyMatches.clear();
     if (m_searchText.isEmpty() || m_rows.isEmpty()) {
         m_bodySearch = QFuture<QUuid>();
@@ -352,7 +364,7 @@ void ostrelViewModel::selectMessage(const QUuid &rowId)
 {
     if (m_selectedRowId == rowId)
         return;
-    m_read.cancel();
+    stop(m_read);
     m_selectedRowId = rowId;
     m_messageFailure.reset();
     setSelectedMessage(std::nullopt);
@@ -423,6 +435,17 @@ void ostrelViewModel::requestPreviews(const QList<QUuid> &rowIds)
             m_previews.insert(it.key(), new QString(it.value()));
         emit previewsChanged();
     });
+}
+
+QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher &matcher,
+                             const QSet<QUuid> &bodyMatches)
+{
+    QList<MessageRow> shown;
+    for (const MessageRow &row : rows) {
+        if (bodyMatches.contains(row.id) || rowMatches(row, matcher))
+            shown.append(row);
+    }
+    return shown;
 }
 
 bool rowMatches(const MessageRow &row, const SearchMatcher &matcher)

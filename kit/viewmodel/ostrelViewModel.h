@@ -31,6 +31,10 @@ QList<MailMessage> inListOrder(QList<MailMessage> messages);
 // display text) contain the matcher's text.
 class SearchMatcher;
 bool rowMatches(const MessageRow &row, const SearchMatcher &matcher);
+// The rows a search shows, in their order: those whose fields match, and
+// those whose preview lines matched (bodyMatches).
+QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher &matcher,
+                             const QSet<QUuid> &bodyMatches);
 
 // The browsing state of one main window: what is open, selected, loaded and
 // searched. Lives on the main thread; the reader works on its own thread and
