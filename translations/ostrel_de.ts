@@ -12,6 +12,16 @@
 <context>
     <name>ostrel</name>
     <message>
+        <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
+        <source>Part of this folder could not be read: %1</source>
+        <translation>Ein Teil dieses Ordners konnte nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
+        <source>%1 messages could not be read: %2</source>
+        <translation>%1 Nachrichten konnten nicht gelesen werden: %2</translation>
+    </message>
+    <message>
         <location filename="../kit/pst/PSTError.cpp" line="11"/>
         <source>Read error: %1</source>
         <translation>Lesefehler: %1</translation>
@@ -390,6 +400,16 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
 <context>
     <name>ostrel::MessageDetailView</name>
     <message>
+        <location filename="../kit/views/MessageDetailView.cpp"/>
+        <source>Bcc</source>
+        <translation>Bcc</translation>
+    </message>
+    <message>
+        <location filename="../kit/views/MessageDetailView.cpp"/>
+        <source>Loading message…</source>
+        <translation>Nachricht wird geladen …</translation>
+    </message>
+    <message>
         <location filename="../kit/views/MessageDetailView.cpp" line="49"/>
         <source>Select a message</source>
         <translation>Nachricht auswählen</translation>
@@ -450,6 +470,11 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
 </context>
 <context>
     <name>ostrel::MessageListView</name>
+    <message>
+        <location filename="../kit/views/MessageListView.cpp"/>
+        <source>Searching message text: %1 of %2</source>
+        <translation>Nachrichtentext wird durchsucht: %1 von %2</translation>
+    </message>
     <message>
         <location filename="../kit/views/MessageListView.cpp" line="30"/>
         <source>Clear search</source>

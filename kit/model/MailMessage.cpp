@@ -41,8 +41,13 @@ QList<MessageImportance> allMessageImportances()
 
 QString MailMessage::preview() const
 {
+    return previewLine(bodyText.value_or(QString()));
+}
+
+QString previewLine(const QString &plainBody)
+{
     constexpr qsizetype kLimit = 120;
-    const QString line = collapseWhiteSpace(bodyText.value_or(QString()));
+    const QString line = collapseWhiteSpace(plainBody);
     // Grapheme clusters are never shorter than code units, so short lines
     // need no boundary analysis.
     if (line.size() <= kLimit || graphemeCount(line) <= kLimit)
@@ -53,7 +58,7 @@ QString MailMessage::preview() const
 size_t qHash(const MailMessage &message, size_t seed)
 {
     seed = qHashMulti(seed, message.id, message.subject, message.sender, message.senderEmail,
-                      message.recipients, message.ccRecipients, message.date, message.isRead);
+                      message.recipients, message.ccRecipients, message.bccRecipients, message.date, message.isRead);
     seed = hashOptional(message.bodyText, seed);
     seed = hashOptional(message.bodyHTML, seed);
     seed = hashOptional(message.bodyRTF, seed);

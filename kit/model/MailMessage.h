@@ -27,9 +27,11 @@ struct MailMessage {
     QString subject;
     QString sender;
     QString senderEmail;
+    // Each person as "Name <address>", or the name or address alone.
     QStringList recipients;
     QStringList ccRecipients;
-    double date = 0;  // seconds since 1970-01-01 00:00:00 UTC
+    QStringList bccRecipients;
+    double date = 0;  // seconds since 1970-01-01 00:00:00 UTC; 0: the message has no date
     bool isRead = true;
     std::optional<QString> bodyText;
     std::optional<QString> bodyHTML;
@@ -49,6 +51,9 @@ struct MailMessage {
 };
 
 size_t qHash(const MailMessage &message, size_t seed = 0);
+
+// The preview of a plain body (see MailMessage::preview).
+QString previewLine(const QString &plainBody);
 
 }  // namespace ostrel
 

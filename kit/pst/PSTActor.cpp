@@ -15,6 +15,7 @@ struct PSTActor::State {
     // What each id minted for the open archive stands for.
     QHash<QUuid, quint32> folders;
     QHash<QUuid, AttachmentKey> attachments;
+    QHash<QUuid, MessageKey> rows;  // the rows of the current listing
 
     mutable QMutex nameMutex;
     QString engineName;
@@ -28,6 +29,7 @@ struct PSTActor::State {
     void dropArchive()
     {
         attachments.clear();
+        rows.clear();
         folders.clear();
         engine.reset();
         setEngineName({});
@@ -73,17 +75,92 @@ struct PSTActor::State {
             return read.error();
         QList<MailMessage> messages;
         messages.reserve(read.value().size());
-        for (const RawMessage &raw : read.value()) {
-            MailMessage message = rules::messageRecord(raw);
-            message.id = QUuid::createUuid();
-            for (qsizetype k = 0; k < message.attachments.size(); ++k) {
-                Attachment &attachment = message.attachments[k];
-                attachment.id = QUuid::createUuid();
-                attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
-            }
-            messages.append(std::move(message));
-        }
+        for (const RawMessage &raw : read.value())
+            messages.append(record(raw, QUuid::createUuid()));
         return messages;
+    }
+
+    void list(const QUuid &folderId, QPromise<RowChunk> &promise)
+    {
+        rows.clear();
+        RowChunk last;
+        last.last = true;
+        const auto found = folders.constFind(folderId);
+        if (found == folders.cend() || !engine) {
+            last.error = PSTError::parsingFailed(QStringLiteral("Ordner nicht gefunden"));
+            promise.addResult(std::move(last));
+            return;
+        }
+        // The first rows go out at once (the first screen); later parts grow,
+        // so that the receiver merges few of them.
+        constexpr qsizetype kFirstPart = 256;
+        constexpr qsizetype kLargestPart = 16384;
+        qsizetype partSize = kFirstPart;
+        qint64 index = 0;
+        RowChunk part;
+        auto listing = engine->listFolder(found.value(), [&](QList<RawRow> &&chunk) {
+            if (promise.isCanceled())
+                return false;
+            for (const RawRow &raw : chunk) {
+                MessageRow row = rules::rowRecord(raw, index++);
+                row.id = QUuid::createUuid();
+                rows.insert(row.id, MessageKey{raw.node, {}});
+                part.rows.append(std::move(row));
+            }
+            if (part.rows.size() >= partSize) {
+                promise.addResult(std::exchange(part, {}));
+                partSize = std::min(partSize * 4, kLargestPart);
+            }
+            return true;
+        });
+        if (promise.isCanceled())
+            return;
+        last.rows = std::move(part.rows);
+        if (!listing) {
+            last.error = listing.error();
+        } else {
+            last.unreadable = listing.value().unreadable;
+            last.failure = listing.value().failure;
+        }
+        promise.addResult(std::move(last));
+    }
+
+    PSTResult<MailMessage> readOne(const QUuid &rowId)
+    {
+        const auto key = rows.constFind(rowId);
+        if (key == rows.cend() || !engine)
+            return PSTError::parsingFailed(QStringLiteral("Nachricht nicht gefunden"));
+        auto read = engine->readMessage(key.value(), rules::inlineDataPolicy());
+        if (!read)
+            return read.error();
+        return record(read.value(), rowId);
+    }
+
+    MailMessage record(const RawMessage &raw, const QUuid &id)
+    {
+        MailMessage message = rules::messageRecord(raw);
+        message.id = id;
+        for (qsizetype k = 0; k < message.attachments.size(); ++k) {
+            Attachment &attachment = message.attachments[k];
+            attachment.id = QUuid::createUuid();
+            attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
+        }
+        return message;
+    }
+
+    // The preview line of a row, or nothing when its body could not be read.
+    std::optional<QString> preview(const QUuid &rowId)
+    {
+        // Enough bytes for the preview's 120 characters after white space
+        // collapses, in either stored width.
+        constexpr qint64 kPreviewBytes = 2048;
+        const auto key = rows.constFind(rowId);
+        if (key == rows.cend() || !engine)
+            return std::nullopt;
+        auto props = engine->readProperties(key.value(), {rules::Tag::body}, kPreviewBytes);
+        if (!props)
+            return std::nullopt;
+        return previewLine(rules::plainTextBody(props.value().find(rules::Tag::body)).value_or(QString()));
     }
 
     Expected<qint64, AttachmentSaveError> save(const QUuid &attachmentId, const QString &path)
@@ -139,6 +216,51 @@ QFuture<PSTResult<QList<MailMessage>>> PSTActor::loadMessages(const MailFolder &
 {
     return m_executor->submit(
         [state = m_state.get(), id = folder.id, offset, limit] { return state->load(id, offset, limit); });
+}
+
+QFuture<RowChunk> PSTActor::listFolder(const MailFolder &folder)
+{
+    return m_executor->submitWithPromise<RowChunk>(
+        [state = m_state.get(), id = folder.id](QPromise<RowChunk> &promise) { state->list(id, promise); });
+}
+
+QFuture<PSTResult<MailMessage>> PSTActor::readMessage(const QUuid &rowId)
+{
+    return m_executor->submitWithPromise<PSTResult<MailMessage>>(
+        [state = m_state.get(), rowId](QPromise<PSTResult<MailMessage>> &promise) {
+            promise.addResult(state->readOne(rowId));
+        });
+}
+
+QFuture<QHash<QUuid, QString>> PSTActor::readPreviews(const QList<QUuid> &rowIds)
+{
+    return m_executor->submitWithPromise<QHash<QUuid, QString>>(
+        [state = m_state.get(), rowIds](QPromise<QHash<QUuid, QString>> &promise) {
+            QHash<QUuid, QString> previews;
+            for (const QUuid &id : rowIds) {
+                if (promise.isCanceled())
+                    return;
+                if (auto line = state->preview(id))
+                    previews.insert(id, *line);
+            }
+            promise.addResult(previews);
+        });
+}
+
+QFuture<QUuid> PSTActor::searchPreviews(const QList<QUuid> &rowIds, TextMatcher matches)
+{
+    return m_executor->submitWithPromise<QUuid>(
+        [state = m_state.get(), rowIds, matches = std::move(matches)](QPromise<QUuid> &promise) {
+            promise.setProgressRange(0, int(rowIds.size()));
+            int scanned = 0;
+            for (const QUuid &id : rowIds) {
+                if (promise.isCanceled())
+                    return;
+                if (auto line = state->preview(id); line && matches(*line))
+                    promise.addResult(id);
+                promise.setProgressValue(++scanned);
+            }
+        });
 }
 
 QFuture<Expected<qint64, AttachmentSaveError>> PSTActor::saveAttachment(const Attachment &attachment,

@@ -3,11 +3,13 @@
 #include "model/Expected.h"
 #include "model/MailFolder.h"
 #include "model/MailMessage.h"
+#include "model/MessageRow.h"
 #include "pst/EngineFactory.h"
 #include "pst/RecordRules.h"
 #include "pst/engine/PSTError.h"
 
 #include <QFuture>
+#include <QHash>
 #include <QList>
 #include <QUrl>
 #include <memory>
@@ -32,6 +34,19 @@ struct AttachmentSaveError {
     friend bool operator==(const AttachmentSaveError &, const AttachmentSaveError &) = default;
 };
 
+// A part of a folder's listing. Rows arrive in storage order over several
+// parts; the last part says what could not be read.
+struct RowChunk {
+    QList<MessageRow> rows;
+    bool last = false;
+    std::optional<PSTError> error;   // the folder could not be listed at all
+    qint64 unreadable = 0;           // rows the archive would not give
+    std::optional<QString> failure;  // why
+};
+
+// Whether a text matches a search; called on the actor's thread.
+using TextMatcher = std::function<bool(const QString &text)>;
+
 // The reader's single entry point. It owns the engine and its thread: every
 // engine call happens there, one request at a time in arrival order. It mints
 // every record id and keeps what each id stands for in the archive; callers
@@ -52,6 +67,24 @@ public:
     // Up to limit complete messages of a folder returned by the last open,
     // starting at offset, in the folder's storage order.
     QFuture<PSTResult<QList<MailMessage>>> loadMessages(const MailFolder &folder, qint64 offset, qint64 limit);
+
+    // Every row of a folder, in storage order, as several results (the first
+    // rows first); cancelling the future stops the listing. Rows of an
+    // earlier listing no longer read (their ids are forgotten).
+    QFuture<RowChunk> listFolder(const MailFolder &folder);
+
+    // The complete record of the message behind a row of the current
+    // listing; a cancelled read that has not started is skipped.
+    QFuture<PSTResult<MailMessage>> readMessage(const QUuid &rowId);
+
+    // The preview line (the start of the plain body) of each row; rows
+    // whose body could not be read are left out.
+    QFuture<QHash<QUuid, QString>> readPreviews(const QList<QUuid> &rowIds);
+
+    // Scans the preview lines of rows, in the order given, and gives the ids
+    // of those matches accepts, as they are found; progress counts the rows
+    // scanned. Cancelling the future stops the scan.
+    QFuture<QUuid> searchPreviews(const QList<QUuid> &rowIds, TextMatcher matches);
 
     // Writes the bytes of an attachment that the last pages served to path,
     // read from the archive in bounded chunks. Nothing is left at path unless

@@ -1,6 +1,7 @@
 #include "pst/RecordRules.h"
 
 #include "model/Text.h"
+#include "pst/engine/RowColumns.h"
 #include "pst/format/Lzfu.h"
 
 #include <QHash>
@@ -180,6 +181,60 @@ std::optional<QByteArray> rtfBody(const PropertyValue *stored)
     return withoutTrailingNuls(rtf.value(), 1).toByteArray();
 }
 
+double messageDate(const PropertyBag &bag)
+{
+    for (const quint16 id : {RowColumn::deliveryTime, RowColumn::submitTime, RowColumn::creationTime}) {
+        if (const auto stored = filetime(bag, id); stored && *stored != 0)
+            return instant(*stored);
+    }
+    return 0;
+}
+
+bool isRead(const PropertyBag &bag)
+{
+    constexpr quint32 kRead = 0x01;
+    return (integer32(bag, RowColumn::messageFlags).value_or(kRead) & kRead) != 0;
+}
+
+QString senderName(const PropertyBag &bag)
+{
+    if (auto name = nonEmptyText(bag, RowColumn::senderName))
+        return *name;
+    return nonEmptyText(bag, RowColumn::sentRepresentingName).value_or(QString());
+}
+
+namespace {
+// The first non-empty SMTP address among smtpIds, else the stored address
+// whatever its type (an SMTP one, or an Exchange X.500 one as the last resort).
+QString preferredAddress(const PropertyBag &bag, std::initializer_list<quint16> smtpIds, quint16 addressId)
+{
+    for (const quint16 id : smtpIds) {
+        if (auto address = nonEmptyText(bag, id))
+            return *address;
+    }
+    return nonEmptyText(bag, addressId).value_or(QString());
+}
+}  // namespace
+
+QString senderAddress(const PropertyBag &bag)
+{
+    return preferredAddress(bag, {RowColumn::senderSmtpAddress, RowColumn::sentRepresentingSmtpAddress},
+                            RowColumn::senderEmail);
+}
+
+QString recipientText(const PropertyBag &recipient)
+{
+    QString name = nonEmptyText(recipient, Tag::displayName).value_or(QString());
+    if (name.isEmpty())
+        name = nonEmptyText(recipient, Tag::recipientDisplayName).value_or(QString());
+    const QString address = preferredAddress(recipient, {Tag::smtpAddress}, Tag::emailAddress);
+    if (name.isEmpty() || name == address)
+        return address;
+    if (address.isEmpty())
+        return name;
+    return QStringLiteral("%1 <%2>").arg(name, address);
+}
+
 bool wantsInlineData(const PropertyBag &attachment, qint64 dataSize)
 {
     return nonEmptyText(attachment, Tag::attachContentId).has_value() && dataSize >= 1
@@ -231,30 +286,64 @@ MailMessage messageRecord(const RawMessage &message)
     const PropertyBag &bag = message.properties;
     MailMessage record;
     record.subject = subject(text(bag, Tag::subject));
-    const QString senderName = nonEmptyText(bag, Tag::senderName).value_or(QString());
-    record.senderEmail = nonEmptyText(bag, Tag::senderEmail).value_or(QString());
-    record.sender = senderName.isEmpty() ? record.senderEmail : senderName;
-    record.date = instant(filetime(bag, Tag::deliveryTime).value_or(0));
+    record.sender = senderName(bag);
+    record.senderEmail = senderAddress(bag);
+    if (record.sender.isEmpty())
+        record.sender = record.senderEmail;
+    record.date = messageDate(bag);
     record.importance = importance(integer32(bag, Tag::importance));
     record.bodyText = plainTextBody(bag.find(Tag::body));
     record.bodyHTML = htmlBody(bag.find(Tag::html));
     record.bodyRTF = rtfBody(bag.find(Tag::rtfCompressed));
-    record.isRead = true;
+    record.isRead = isRead(bag);
 
-    // Each recipient once: its address, else its display name; one with
-    // neither is left out.
+    // Each recipient once, under its kind (To when the kind is missing or
+    // unknown); one with neither name nor address is left out.
     for (const PropertyBag &recipient : message.recipients.value) {
-        for (const quint16 id : {Tag::emailAddress, Tag::displayName, Tag::recipientDisplayName}) {
-            if (auto value = nonEmptyText(recipient, id)) {
-                record.recipients.append(*value);
-                break;
-            }
+        const QString shown = recipientText(recipient);
+        if (shown.isEmpty())
+            continue;
+        // The kind sits in the low bits; the high bit marks a resent copy.
+        switch (integer32(recipient, Tag::recipientType).value_or(1) & 0x0FFFFFFF) {
+        case 2:
+            record.ccRecipients.append(shown);
+            break;
+        case 3:
+            record.bccRecipients.append(shown);
+            break;
+        default:
+            record.recipients.append(shown);
+            break;
         }
     }
     record.recipientsFailure = message.recipients.failure;
     for (const RawAttachment &attachment : message.attachments.value)
         record.attachments.append(attachmentRecord(attachment));
     record.attachmentsFailure = message.attachments.failure;
+    return record;
+}
+
+MessageRow rowRecord(const RawRow &row, qint64 storageIndex)
+{
+    const PropertyBag &bag = row.columns;
+    MessageRow record;
+    record.storageIndex = storageIndex;
+    record.subject = subject(text(bag, Tag::subject));
+    record.senderName = senderName(bag);
+    record.senderEmail = senderAddress(bag);
+    record.date = messageDate(bag);
+    record.isRead = isRead(bag);
+    record.importance = importance(integer32(bag, Tag::importance));
+    constexpr quint32 kHasAttachment = 0x10;
+    if (const PropertyValue *has = bag.find(RowColumn::hasAttachments);
+        has && has->type == PropertyType::boolean && !has->bytes.isEmpty())
+        record.hasAttachments = has->bytes.at(0) != 0;
+    else
+        record.hasAttachments = (integer32(bag, RowColumn::messageFlags).value_or(0) & kHasAttachment) != 0;
+    record.messageClass = nonEmptyText(bag, RowColumn::messageClass).value_or(QString());
+    record.size = qint64(integer32(bag, RowColumn::messageSize).value_or(0));
+    record.displayTo = nonEmptyText(bag, RowColumn::displayTo).value_or(QString());
+    record.displayCc = nonEmptyText(bag, RowColumn::displayCc).value_or(QString());
     return record;
 }
 

@@ -8,6 +8,7 @@
 
 #include "model/MailFolder.h"
 #include "model/MailMessage.h"
+#include "model/MessageRow.h"
 #include "pst/engine/ArchiveEngine.h"
 #include "pst/engine/RawValues.h"
 
@@ -43,6 +44,8 @@ struct Tag {
     static constexpr quint16 attachLongFilename = 0x3707;
     static constexpr quint16 attachContentId = 0x3712;
     static constexpr quint16 recipientDisplayName = 0x5FF6;
+    static constexpr quint16 recipientType = 0x0C15;
+    static constexpr quint16 smtpAddress = 0x39FE;
 };
 
 // Attachments at or above this size never have their bytes read with a page.
@@ -78,6 +81,21 @@ std::optional<QString> htmlBody(const PropertyValue *stored);
 // RTF: the decompressed text of the compressed RTF property.
 std::optional<QByteArray> rtfBody(const PropertyValue *stored);
 
+// A message's date: delivery, else submit, else creation time; 0 when it
+// has none of them.
+double messageDate(const PropertyBag &bag);
+// Whether PidTagMessageFlags marks the message read; read when it has no flags.
+bool isRead(const PropertyBag &bag);
+// The sender's name: the sender's, else the represented sender's.
+QString senderName(const PropertyBag &bag);
+// The sender's address, preferring SMTP: the sender's SMTP address, the
+// represented sender's, and only then the stored address, whose type may
+// be SMTP or Exchange (X.500).
+QString senderAddress(const PropertyBag &bag);
+// A recipient as "Name <address>", the name or the address alone, empty
+// when it has neither; the address prefers SMTP as the sender's does.
+QString recipientText(const PropertyBag &recipient);
+
 // Whether a message read loads an attachment's bytes: it has a content id
 // that is not empty, and 1 <= dataSize < kInlineDataLimit.
 bool wantsInlineData(const PropertyBag &attachment, qint64 dataSize);
@@ -91,6 +109,8 @@ bool isAttachedMessage(const RawAttachment &attachment);
 MailFolder folderRecord(const RawFolder &folder);
 Attachment attachmentRecord(const RawAttachment &attachment);
 MailMessage messageRecord(const RawMessage &message);
+// A list row with a null id; storageIndex is the row's position in its folder.
+MessageRow rowRecord(const RawRow &row, qint64 storageIndex);
 
 }  // namespace rules
 }  // namespace ostrel

@@ -35,6 +35,23 @@ public:
         return future;
     }
 
+    // A job that reports through its promise (results, progress) and may
+    // give several results; it is skipped when the future was cancelled
+    // before its turn, and should check isCanceled() as it goes.
+    template <typename R, typename F>
+    QFuture<R> submitWithPromise(F job)
+    {
+        auto promise = std::make_shared<QPromise<R>>();
+        QFuture<R> future = promise->future();
+        promise->start();
+        enqueue([promise, job = std::move(job)]() mutable {
+            if (!promise->isCanceled())
+                job(*promise);
+            promise->finish();
+        });
+        return future;
+    }
+
     std::thread::id threadId() const { return m_thread.get_id(); }
 
 private:

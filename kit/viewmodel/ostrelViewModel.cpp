@@ -44,6 +44,15 @@ std::optional<QStringList> textList(const QVariant &value)
     }
 }
 
+// Cancels work that has not finished. A finished future is left alone: its
+// continuation may be gone, and Qt 6.4 would still reach it when cancelling.
+template <typename T>
+void stop(QFuture<T> &future)
+{
+    if (!future.isFinished())
+        future.cancel();
+}
+
 template <typename T>
 bool assign(T &field, const T &value)
 {
@@ -60,10 +69,27 @@ ostrelViewModel::ostrelViewModel(Platform &platform, QSettings *settings, std::u
 {
     if (!m_actor)
         m_actor = std::make_unique<PSTActor>();
+    connect(&m_listingWatcher, &QFutureWatcher<RowChunk>::resultsReadyAt, this,
+            &ostrelViewModel::takeListingResults);
+    connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::resultsReadyAt, this, [this](int begin, int end) {
+        if (m_bodySearch.isCanceled())
+            return;  // a scan for an old text
+        for (int i = begin; i < end; ++i)
+            m_bodyMatches.insert(m_bodySearch.resultAt(i));
+        refreshShownRows();
+    });
+    connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::progressValueChanged, this,
+            &ostrelViewModel::bodySearchChanged);
+    connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::finished, this, &ostrelViewModel::bodySearchChanged);
     loadRecentFiles();
 }
 
-ostrelViewModel::~ostrelViewModel() = default;
+ostrelViewModel::~ostrelViewModel()
+{
+    stop(m_listing);
+    stop(m_bodySearch);
+    stop(m_read);
+}
 
 QSettings &ostrelViewModel::settings()
 {
@@ -98,10 +124,23 @@ void ostrelViewModel::setSelectedFolder(const std::optional<MailFolder> &value)
         emit selectedFolderChanged();
 }
 
-void ostrelViewModel::setMessages(const QList<MailMessage> &value)
+void ostrelViewModel::clearRows()
 {
-    if (assign(m_messages, value))
-        emit messagesChanged();
+    stop(m_listing);
+    m_listingWatcher.setFuture(QFuture<RowChunk>());
+    m_listing = QFuture<RowChunk>();
+    ++m_listingGeneration;
+    m_listingTaken = 0;
+    m_listingComplete = true;
+    m_unreadableRows = 0;
+    m_listingFailure.reset();
+    stop(m_bodySearch);
+    m_bodyMatches.clear();
+    m_previews.clear();
+    m_previewsAsked.clear();
+    m_rows.clear();
+    m_shownRows.clear();
+    emit rowsChanged();
 }
 
 void ostrelViewModel::setSelectedMessage(const std::optional<MailMessage> &value)
@@ -112,8 +151,16 @@ void ostrelViewModel::setSelectedMessage(const std::optional<MailMessage> &value
 
 void ostrelViewModel::setSearchText(const QString &text)
 {
-    if (assign(m_searchText, text))
-        emit searchTextChanged();
+    if (!assign(m_searchText, text))
+        return;
+    // A new text replaces the scan of the old one.
+    stop(m_bodySearch);
+    ++m_searchGeneration;
+    m_bodyMatches.clear();
+    refreshShownRows();
+    if (m_listingComplete)
+        startBodySearch();
+    emit searchTextChanged();
 }
 
 void ostrelViewModel::setCurrentFileName(const std::optional<QString> &value)
@@ -145,8 +192,11 @@ QFuture<void> ostrelViewModel::openPSTFile(const QUrl &url)
     setIsLoading(true);
     setErrorMessage(std::nullopt);
     setSelectedFolder(std::nullopt);
+    stop(m_read);
+    ++m_readGeneration;
+    m_selectedRowId.reset();
     setSelectedMessage(std::nullopt);
-    setMessages({});
+    clearRows();
 
     return m_actor->openFile(url)
         .then(this,
@@ -190,36 +240,163 @@ std::optional<MailFolder> ostrelViewModel::firstInbox(const QList<MailFolder> &f
 QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
 {
     setSelectedFolder(folder);
+    stop(m_read);
+    ++m_readGeneration;
+    m_selectedRowId.reset();
+    m_messageFailure.reset();
+    if (assign(m_readingMessage, false))
+        emit isReadingMessageChanged();
     setSelectedMessage(std::nullopt);
-    setMessages({});
-    if (folder.messageCount < 1)
-        return finished();
-    setIsLoading(true);
-    return m_actor->loadMessages(folder, 0, m_pageSize)
-        .then(this, [this](const PSTResult<QList<MailMessage>> &result) {
-            if (result) {
-                setMessages(result.value());
-            } else {
-                setErrorMessage(describeError(result.error()));
-            }
+    const bool wasListing = !m_listingComplete;
+    clearRows();
+    // A folder that says it holds nothing is not listed.
+    if (folder.messageCount < 1 && !folder.messageCountFailure) {
+        if (wasListing)
             setIsLoading(false);
-        });
+        return finished();
+    }
+    setIsLoading(true);
+    m_listingComplete = false;
+    m_listing = m_actor->listFolder(folder);
+    m_listingWatcher.setFuture(m_listing);
+    // The continuation takes what the watcher has not yet delivered, so the
+    // returned future finishes with every row in place.
+    return m_listing
+        .then(this,
+              [this, generation = m_listingGeneration](QFuture<RowChunk>) {
+                  if (generation == m_listingGeneration)
+                      takeListingResults();
+              })
+        .onCanceled(this, [] {});
 }
 
-void ostrelViewModel::selectMessage(const MailMessage &message)
+void ostrelViewModel::takeListingResults()
 {
-    setSelectedMessage(message);
+    if (m_listingComplete || m_listing.isCanceled())
+        return;
+    const int available = m_listing.resultCount();
+    if (available <= m_listingTaken)
+        return;
+    QList<MessageRow> incoming;
+    bool last = false;
+    for (; m_listingTaken < available; ++m_listingTaken) {
+        RowChunk chunk = m_listing.resultAt(m_listingTaken);
+        incoming.append(std::move(chunk.rows));
+        if (chunk.last) {
+            last = true;
+            m_unreadableRows = chunk.unreadable;
+            m_listingFailure = chunk.failure;
+            if (chunk.error)  // nothing of the folder could be listed
+                setErrorMessage(describeError(*chunk.error));
+        }
+    }
+    // Rows arrive in storage order; each part is sorted and merged into the
+    // rows in hand, so the whole list stays newest first, ties in storage order.
+    std::sort(incoming.begin(), incoming.end(), listsBefore);
+    const qsizetype middle = m_rows.size();
+    m_rows.append(std::move(incoming));
+    std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    if (last)
+        finishListing();
+    refreshShownRows();
+}
+
+void ostrelViewModel::finishListing()
+{
+    m_listingComplete = true;
+    setIsLoading(false);
+    if (!m_searchText.isEmpty())
+        startBodySearch();
+}
+
+QString ostrelViewModel::listingNote() const
+{
+    if (!m_listingFailure && m_unreadableRows == 0)
+        return {};
+    const QString why = m_listingFailure.value_or(QString());
+    if (m_unreadableRows == 0)
+        return QCoreApplication::translate("ostrel", "Part of this folder could not be read: %1").arg(why);
+    return QCoreApplication::translate("ostrel", "%1 messages could not be read: %2")
+        .arg(QLocale().toString(m_unreadableRows), why);
+}
+
+void ostrelViewModel::refreshShownRows()
+{
+    if (m_searchText.isEmpty()) {
+        m_shownRows = m_rows;
+    } else {
+        m_shownRows = searchRows(m_rows, SearchMatcher(m_searchText), m_bodyMatches);
+    }
+    emit rowsChanged();
+}
+
+void ostrelViewModel::startBodySearch()
+{
+    stop(m_bodySearch);
+    m_bodyMatches.clear();
+    if (m_searchText.isEmpty() || m_rows.isEmpty()) {
+        m_bodySearch = QFuture<QUuid>();
+        m_bodySearchDone = finished();
+        emit bodySearchChanged();
+        return;
+    }
+    QList<QUuid> ids;
+    ids.reserve(m_rows.size());
+    for (const MessageRow &row : std::as_const(m_rows))
+        ids.append(row.id);
+    // The matcher is made here and used only on the reader's thread.
+    auto matcher = std::make_shared<SearchMatcher>(m_searchText);
+    m_bodySearch = m_actor->searchPreviews(ids, [matcher](const QString &text) { return matcher->matches(text); });
+    m_bodySearchWatcher.setFuture(m_bodySearch);
+    const quint64 generation = ++m_searchGeneration;
+    m_bodySearchDone = QFuture<QUuid>(m_bodySearch).then(this, [this, generation](QFuture<QUuid> search) {
+        if (generation != m_searchGeneration)
+            return;
+        // Matches the watcher has not yet delivered.
+        for (int i = 0; i < search.resultCount(); ++i)
+            m_bodyMatches.insert(search.resultAt(i));
+        refreshShownRows();
+    }).onCanceled(this, [] {});
+    emit bodySearchChanged();
+}
+
+void ostrelViewModel::selectMessage(const QUuid &rowId)
+{
+    if (m_selectedRowId == rowId)
+        return;
+    stop(m_read);
+    m_selectedRowId = rowId;
+    m_messageFailure.reset();
+    setSelectedMessage(std::nullopt);
+    if (assign(m_readingMessage, true))
+        emit isReadingMessageChanged();
+    m_read = m_actor->readMessage(rowId);
+    const quint64 generation = ++m_readGeneration;
+    m_messageRead = QFuture<PSTResult<MailMessage>>(m_read).then(this, [this, generation](QFuture<PSTResult<MailMessage>> read) {
+        // A read that a newer selection replaced is dropped.
+        if (generation != m_readGeneration || read.resultCount() < 1)
+            return;
+        const PSTResult<MailMessage> &result = read.result();
+        if (result)
+            setSelectedMessage(result.value());
+        else
+            m_messageFailure = describeError(result.error());
+        if (assign(m_readingMessage, false))
+            emit isReadingMessageChanged();
+        if (!result)
+            emit selectedMessageChanged();
+    }).onCanceled(this, [] {});
 }
 
 void ostrelViewModel::moveSelection(int step)
 {
-    const QList<MailMessage> list = messagesInListOrder();
+    const QList<MessageRow> &list = m_shownRows;
     if (list.isEmpty())
         return;
     qsizetype current = -1;
-    if (m_selectedMessage) {
+    if (m_selectedRowId) {
         for (qsizetype i = 0; i < list.size(); ++i) {
-            if (list[i].id == m_selectedMessage->id) {
+            if (list[i].id == *m_selectedRowId) {
                 current = i;
                 break;
             }
@@ -228,17 +405,53 @@ void ostrelViewModel::moveSelection(int step)
     const qsizetype target = std::clamp<qsizetype>(current + step, 0, list.size() - 1);
     if (target == current)
         return;
-    selectMessage(list[target]);
+    selectMessage(list[target].id);
 }
 
-QList<MailMessage> ostrelViewModel::filteredMessages() const
+std::optional<QString> ostrelViewModel::preview(const QUuid &rowId) const
 {
-    return filterMessages(m_messages, m_searchText);
+    const QString *line = m_previews.object(rowId);
+    return line ? std::optional<QString>(*line) : std::nullopt;
 }
 
-QList<MailMessage> ostrelViewModel::messagesInListOrder() const
+void ostrelViewModel::requestPreviews(const QList<QUuid> &rowIds)
 {
-    return inListOrder(filteredMessages());
+    QList<QUuid> missing;
+    for (const QUuid &id : rowIds) {
+        if (!m_previews.contains(id) && !m_previewsAsked.contains(id))
+            missing.append(id);
+    }
+    if (missing.isEmpty())
+        return;
+    for (const QUuid &id : std::as_const(missing))
+        m_previewsAsked.insert(id);
+    m_actor->readPreviews(missing).then(this, [this, generation = m_listingGeneration,
+                                               missing](const QHash<QUuid, QString> &lines) {
+        if (generation != m_listingGeneration)
+            return;  // another folder's rows
+        for (const QUuid &id : missing)
+            m_previewsAsked.remove(id);
+        for (auto it = lines.cbegin(); it != lines.cend(); ++it)
+            m_previews.insert(it.key(), new QString(it.value()));
+        emit previewsChanged();
+    });
+}
+
+QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher &matcher,
+                             const QSet<QUuid> &bodyMatches)
+{
+    QList<MessageRow> shown;
+    for (const MessageRow &row : rows) {
+        if (bodyMatches.contains(row.id) || rowMatches(row, matcher))
+            shown.append(row);
+    }
+    return shown;
+}
+
+bool rowMatches(const MessageRow &row, const SearchMatcher &matcher)
+{
+    return matcher.matches(row.subject) || matcher.matches(row.senderName) || matcher.matches(row.senderEmail)
+        || matcher.matches(row.displayTo) || matcher.matches(row.displayCc);
 }
 
 QList<MailMessage> filterMessages(const QList<MailMessage> &messages, const QString &searchText,

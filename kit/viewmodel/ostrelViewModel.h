@@ -5,8 +5,11 @@
 #include "pst/PSTActor.h"
 #include "viewmodel/AnyError.h"
 
+#include <QCache>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QList>
+#include <QSet>
 #include <QLocale>
 #include <QObject>
 #include <QSettings>
@@ -24,6 +27,14 @@ QList<MailMessage> filterMessages(const QList<MailMessage> &messages, const QStr
                                   const QLocale &locale = QLocale());
 // Newest first; a message goes ahead only when its date is strictly later.
 QList<MailMessage> inListOrder(QList<MailMessage> messages);
+// Whether a row's own fields (subject, sender name and address, To and Cc
+// display text) contain the matcher's text.
+class SearchMatcher;
+bool rowMatches(const MessageRow &row, const SearchMatcher &matcher);
+// The rows a search shows, in their order: those whose fields match, and
+// those whose preview lines matched (bodyMatches).
+QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher &matcher,
+                             const QSet<QUuid> &bodyMatches);
 
 // The browsing state of one main window: what is open, selected, loaded and
 // searched. Lives on the main thread; the reader works on its own thread and
@@ -34,7 +45,7 @@ class ostrelViewModel : public QObject {
     Q_PROPERTY(std::optional<QString> errorMessage READ errorMessage NOTIFY errorMessageChanged)
     Q_PROPERTY(QList<ostrel::MailFolder> folders READ folders NOTIFY foldersChanged)
     Q_PROPERTY(std::optional<ostrel::MailFolder> selectedFolder READ selectedFolder NOTIFY selectedFolderChanged)
-    Q_PROPERTY(QList<ostrel::MailMessage> messages READ messages NOTIFY messagesChanged)
+    Q_PROPERTY(QList<ostrel::MessageRow> rows READ rows NOTIFY rowsChanged)
     Q_PROPERTY(std::optional<ostrel::MailMessage> selectedMessage READ selectedMessage NOTIFY selectedMessageChanged)
     Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
     Q_PROPERTY(std::optional<QString> currentFileName READ currentFileName NOTIFY currentFileNameChanged)
@@ -54,13 +65,26 @@ public:
     const std::optional<QString> &errorMessage() const { return m_errorMessage; }
     const QList<MailFolder> &folders() const { return m_folders; }
     const std::optional<MailFolder> &selectedFolder() const { return m_selectedFolder; }
-    const QList<MailMessage> &messages() const { return m_messages; }
+    // Every row of the selected folder listed so far, newest first.
+    const QList<MessageRow> &rows() const { return m_rows; }
+    // The rows the list shows: rows() that match the search, in list order.
+    const QList<MessageRow> &shownRows() const { return m_shownRows; }
+    // Whether the folder's rows are all in (or the listing stopped).
+    bool isListingComplete() const { return m_listingComplete; }
+    // One quiet line when part of the folder could not be read: how many
+    // rows and why; empty otherwise.
+    QString listingNote() const;
+    // The selected row, and its complete record once it has been read.
+    const std::optional<QUuid> &selectedRowId() const { return m_selectedRowId; }
     const std::optional<MailMessage> &selectedMessage() const { return m_selectedMessage; }
+    // Whether the selected row's record is being read.
+    bool isReadingMessage() const { return m_readingMessage; }
+    // Why the selected row's record could not be read.
+    const std::optional<QString> &messageFailure() const { return m_messageFailure; }
     const QString &searchText() const { return m_searchText; }
     const std::optional<QString> &currentFileName() const { return m_currentFileName; }
     const QList<QUrl> &recentFiles() const { return m_recentFiles; }
     PSTActor &pstActor() { return *m_actor; }
-    int pageSize() const { return m_pageSize; }
 
     void setSearchText(const QString &text);
 
@@ -70,13 +94,30 @@ public:
     void clearError();
     static std::optional<MailFolder> firstInbox(const QList<MailFolder> &folders);
 
-    // Selection, paging and search.
+    // Selection and search. Selecting a folder lists all its rows (the
+    // future finishes when the listing has); a newer selection cancels an
+    // older one. Selecting a row reads its record; the newest selection wins.
     QFuture<void> selectFolder(const MailFolder &folder);
-    void selectMessage(const MailMessage &message);
+    void selectMessage(const QUuid &rowId);
     void moveSelection(int step);
-    QList<MailMessage> filteredMessages() const;
-    // filteredMessages, newest first; equal dates keep the reader's order.
-    QList<MailMessage> messagesInListOrder() const;
+    // The previous read of the selected record (for tests and benchmarks):
+    // finishes when the record is shown or the read was dropped.
+    QFuture<void> messageRead() const { return m_messageRead; }
+
+    // Body search: the scan of every row's preview line runs on the reader;
+    // its matches join shownRows as they are found.
+    bool isSearchingBodies() const { return m_bodySearch.isRunning(); }
+    int bodySearchScanned() const { return m_bodySearch.progressValue(); }
+    int bodySearchTotal() const { return m_bodySearch.progressMaximum(); }
+    // Finishes when the current body scan has.
+    QFuture<void> bodySearch() const { return m_bodySearchDone; }
+
+    // Preview lines, read lazily for the rows on screen and kept in a
+    // bounded cache. preview() gives a cached line; requestPreviews asks for
+    // the missing ones and previewsChanged tells when they are in.
+    static constexpr int kPreviewCacheSize = 2000;
+    std::optional<QString> preview(const QUuid &rowId) const;
+    void requestPreviews(const QList<QUuid> &rowIds);
 
     // Writes an attachment's bytes to path: the loaded ones, or else read
     // from the open archive. The future gives the error text, or none.
@@ -93,8 +134,11 @@ signals:
     void errorMessageChanged();
     void foldersChanged();
     void selectedFolderChanged();
-    void messagesChanged();
+    void rowsChanged();
     void selectedMessageChanged();
+    void isReadingMessageChanged();
+    void bodySearchChanged();
+    void previewsChanged();
     void searchTextChanged();
     void currentFileNameChanged();
     void recentFilesChanged();
@@ -104,7 +148,11 @@ private:
     void setErrorMessage(const std::optional<QString> &value);
     void setFolders(const QList<MailFolder> &value);
     void setSelectedFolder(const std::optional<MailFolder> &value);
-    void setMessages(const QList<MailMessage> &value);
+    void clearRows();
+    void takeListingResults();
+    void finishListing();
+    void refreshShownRows();
+    void startBodySearch();
     void setSelectedMessage(const std::optional<MailMessage> &value);
     void setCurrentFileName(const std::optional<QString> &value);
     void setRecentFiles(const QList<QUrl> &value);
@@ -118,13 +166,33 @@ private:
     std::optional<QString> m_errorMessage;
     QList<MailFolder> m_folders;
     std::optional<MailFolder> m_selectedFolder;
-    QList<MailMessage> m_messages;
+    QList<MessageRow> m_rows;
+    QList<MessageRow> m_shownRows;
+    QFuture<RowChunk> m_listing;
+    QFutureWatcher<RowChunk> m_listingWatcher;
+    int m_listingTaken = 0;
+    quint64 m_listingGeneration = 0;
+    quint64 m_readGeneration = 0;
+    quint64 m_searchGeneration = 0;
+    bool m_listingComplete = true;
+    qint64 m_unreadableRows = 0;
+    std::optional<QString> m_listingFailure;
+    std::optional<QUuid> m_selectedRowId;
     std::optional<MailMessage> m_selectedMessage;
+    std::optional<QString> m_messageFailure;
+    bool m_readingMessage = false;
+    QFuture<PSTResult<MailMessage>> m_read;
+    QFuture<void> m_messageRead;
+    QFuture<QUuid> m_bodySearch;
+    QFuture<void> m_bodySearchDone;
+    QFutureWatcher<QUuid> m_bodySearchWatcher;
+    QSet<QUuid> m_bodyMatches;
+    QCache<QUuid, QString> m_previews{kPreviewCacheSize};
+    QSet<QUuid> m_previewsAsked;
     QString m_searchText;
     std::optional<QString> m_currentFileName;
     QList<QUrl> m_recentFiles;
     std::unique_ptr<PSTActor> m_actor;
-    int m_pageSize = 100;
 };
 
 }  // namespace ostrel

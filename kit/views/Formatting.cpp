@@ -85,7 +85,7 @@ QString messageCountText(qsizetype count)
         return tr("No messages");
     if (count == 1)
         return tr("1 message");
-    return tr("%1 messages").arg(count);
+    return tr("%1 messages").arg(QLocale().toString(qint64(count)));
 }
 
 QString searchResultsText(qsizetype count, const QString &searchText)

@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace ostrel {
@@ -47,6 +48,8 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
       m_platform(platform),
       m_stack(new QStackedWidget),
       m_placeholder(new EmptyState(QStringLiteral("envelope"), tr("Select a message"), 42)),
+      m_waiting(new QLabel),
+      m_waitingDelay(new QTimer(this)),
       m_content(new QWidget),
       m_subject(selectableLabel(QString(), style::title2())),
       m_rows(new QWidget),
@@ -69,6 +72,21 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     outer->setContentsMargins(0, 0, 0, 0);
     outer->addWidget(m_stack);
     m_stack->addWidget(m_placeholder);
+    m_waiting->setAlignment(Qt::AlignCenter);
+    m_waiting->setFont(style::caption());
+    m_waiting->setWordWrap(true);
+    m_waiting->setTextFormat(Qt::PlainText);
+    QPalette quiet = m_waiting->palette();
+    quiet.setColor(QPalette::WindowText, style::secondary(quiet));
+    m_waiting->setPalette(quiet);
+    m_stack->addWidget(m_waiting);
+    // A read that ends within a moment shows no loading text at all.
+    m_waitingDelay->setSingleShot(true);
+    m_waitingDelay->setInterval(150);
+    connect(m_waitingDelay, &QTimer::timeout, this, [this] {
+        if (m_viewModel.isReadingMessage())
+            m_waiting->setText(tr("Loading message…"));
+    });
     m_stack->addWidget(m_content);
 
     auto *layout = new QVBoxLayout(m_content);
@@ -145,6 +163,7 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     layout->addWidget(m_strip);
 
     connect(&m_viewModel, &ostrelViewModel::selectedMessageChanged, this, &MessageDetailView::refresh);
+    connect(&m_viewModel, &ostrelViewModel::isReadingMessageChanged, this, &MessageDetailView::refresh);
     refresh();
 }
 
@@ -153,15 +172,31 @@ bool MessageDetailView::showsPlaceholder() const
     return m_stack->currentWidget() == m_placeholder;
 }
 
+bool MessageDetailView::showsWaiting() const
+{
+    return m_stack->currentWidget() == m_waiting;
+}
+
 void MessageDetailView::refresh()
 {
     const auto &selected = m_viewModel.selectedMessage();
     if (!selected) {
         m_shownId.reset();
-        m_stack->setCurrentWidget(m_placeholder);
         m_bodyShown = BodyShown::none;
+        if (!m_viewModel.selectedRowId()) {
+            m_stack->setCurrentWidget(m_placeholder);
+            return;
+        }
+        m_stack->setCurrentWidget(m_waiting);
+        if (const auto &failure = m_viewModel.messageFailure()) {
+            m_waiting->setText(*failure);
+        } else {
+            m_waiting->clear();
+            m_waitingDelay->start();
+        }
         return;
     }
+    m_waitingDelay->stop();
     showMessage(*selected);
 }
 
@@ -199,7 +234,10 @@ void MessageDetailView::showMessage(const MailMessage &message)
     addRow(tr("To"), message.recipients.isEmpty() ? emDash : message.recipients.join(QStringLiteral(", ")));
     if (!message.ccRecipients.isEmpty())
         addRow(tr("Cc"), message.ccRecipients.join(QStringLiteral(", ")));
-    addRow(tr("Date"), headerDateText(message.date));
+    if (!message.bccRecipients.isEmpty())
+        addRow(tr("Bcc"), message.bccRecipients.join(QStringLiteral(", ")));
+    if (message.date != 0)
+        addRow(tr("Date"), headerDateText(message.date));
     m_banner->setVisible(message.importance == MessageImportance::high);
 
     const MessageBody body = chooseBody(message);

@@ -8,6 +8,7 @@
 class QLabel;
 class QScrollArea;
 class QStackedWidget;
+class QTimer;
 class QTextBrowser;
 class QVBoxLayout;
 
@@ -29,6 +30,11 @@ public:
     MessageDetailView(ostrelViewModel &viewModel, Platform &platform, QWidget *parent = nullptr);
 
     bool showsPlaceholder() const;
+    // Whether the column waits for the selected message (or says why it
+    // could not be read); the text appears only when the read takes more
+    // than a moment.
+    bool showsWaiting() const;
+    QLabel *waiting() const { return m_waiting; }
     BodyShown bodyShown() const { return m_bodyShown; }
     QLabel *subject() const { return m_subject; }
     // The value of a header row ("From", "To", "Cc", "Date"), or none when absent.
@@ -47,6 +53,8 @@ private:
     Platform &m_platform;
     QStackedWidget *m_stack;
     EmptyState *m_placeholder;
+    QLabel *m_waiting;
+    QTimer *m_waitingDelay;
     QWidget *m_content;
     QLabel *m_subject;
     QWidget *m_rows;

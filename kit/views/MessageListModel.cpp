@@ -4,24 +4,24 @@ namespace ostrel {
 
 MessageListModel::MessageListModel(QObject *parent) : QAbstractListModel(parent) {}
 
-void MessageListModel::setMessages(const QList<MailMessage> &messages)
+void MessageListModel::setRows(const QList<MessageRow> &rows)
 {
     beginResetModel();
-    m_messages = messages;
+    m_rows = rows;
     endResetModel();
 }
 
-const MailMessage *MessageListModel::message(const QModelIndex &index) const
+const MessageRow *MessageListModel::row(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.parent().isValid() || index.row() >= m_messages.size())
+    if (!index.isValid() || index.parent().isValid() || index.model() != this || index.row() >= m_rows.size())
         return nullptr;
-    return &m_messages[index.row()];
+    return &m_rows[index.row()];
 }
 
 QModelIndex MessageListModel::indexForId(const QUuid &id) const
 {
-    for (int row = 0; row < m_messages.size(); ++row) {
-        if (m_messages[row].id == id)
+    for (int row = 0; row < m_rows.size(); ++row) {
+        if (m_rows[row].id == id)
             return index(row);
     }
     return {};
@@ -29,20 +29,19 @@ QModelIndex MessageListModel::indexForId(const QUuid &id) const
 
 int MessageListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_messages.size());
+    return parent.isValid() ? 0 : int(m_rows.size());
 }
 
 QVariant MessageListModel::data(const QModelIndex &index, int role) const
 {
-    const MailMessage *m = message(index);
+    const MessageRow *m = row(index);
     if (!m)
         return {};
     switch (role) {
     case Qt::DisplayRole:
         return m->subject;
     case Qt::AccessibleTextRole:
-        return tr("%1, from %2").arg(m->subject.isEmpty() ? tr("(no subject)") : m->subject,
-                                     m->sender.isEmpty() ? m->senderEmail : m->sender);
+        return tr("%1, from %2").arg(m->subject.isEmpty() ? tr("(no subject)") : m->subject, m->sender());
     case IdRole:
         return m->id;
     default:

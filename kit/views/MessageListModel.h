@@ -1,12 +1,13 @@
 #pragma once
 
-#include "model/MailMessage.h"
+#include "model/MessageRow.h"
 
 #include <QAbstractListModel>
 
 namespace ostrel {
 
-// The shown messages, in list order, for the message list.
+// The shown rows, in list order, for the message list. It holds a shared
+// copy of the view model's list, so the rows are kept once.
 class MessageListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -14,16 +15,16 @@ public:
 
     explicit MessageListModel(QObject *parent = nullptr);
 
-    void setMessages(const QList<MailMessage> &messages);
-    const QList<MailMessage> &messages() const { return m_messages; }
-    const MailMessage *message(const QModelIndex &index) const;
+    void setRows(const QList<MessageRow> &rows);
+    const QList<MessageRow> &rows() const { return m_rows; }
+    const MessageRow *row(const QModelIndex &index) const;
     QModelIndex indexForId(const QUuid &id) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    QList<MailMessage> m_messages;
+    QList<MessageRow> m_rows;
 };
 
 }  // namespace ostrel

@@ -27,6 +27,7 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
       m_search(new QLineEdit),
       m_title(new QLabel),
       m_subtitle(new QLabel),
+      m_note(new QLabel),
       m_clear(new QPushButton(tr("Clear search"))),
       m_stack(new QStackedWidget),
       m_empty(new EmptyState(QStringLiteral("sidebar.left"), tr("Select a folder"), 32)),
@@ -66,6 +67,12 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
     subtitleRow->addWidget(m_clear);
     subtitleRow->addStretch();
     headerLayout->addLayout(subtitleRow);
+    m_note->setFont(style::caption());
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setPalette(secondary);
+    m_note->setWordWrap(true);
+    m_note->setVisible(false);
+    headerLayout->addWidget(m_note);
     layout->addWidget(header);
 
     auto *divider = new QFrame;
@@ -81,6 +88,21 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
     m_list->setMouseTracking(true);
     m_list->viewport()->setAttribute(Qt::WA_Hover);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    // Every row has the same height: the list lays out 200,000 rows without
+    // asking each one, and paints only those on screen.
+    m_list->setUniformItemSizes(true);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_rows->setPreviewSource([this](const QUuid &id) {
+        auto line = m_viewModel.preview(id);
+        if (!line) {
+            m_previewsWanted.append(id);
+            if (!m_previewAskPending) {
+                m_previewAskPending = true;
+                QMetaObject::invokeMethod(this, &MessageListView::askForPreviews, Qt::QueuedConnection);
+            }
+        }
+        return line;
+    });
     m_list->installEventFilter(this);
     m_stack->addWidget(m_empty);
     m_stack->addWidget(m_list);
@@ -93,7 +115,9 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
             m_search->setText(m_viewModel.searchText());
         refresh();
     });
-    connect(&m_viewModel, &ostrelViewModel::messagesChanged, this, &MessageListView::refresh);
+    connect(&m_viewModel, &ostrelViewModel::rowsChanged, this, &MessageListView::refresh);
+    connect(&m_viewModel, &ostrelViewModel::previewsChanged, m_list->viewport(), qOverload<>(&QWidget::update));
+    connect(&m_viewModel, &ostrelViewModel::bodySearchChanged, this, &MessageListView::refreshNote);
     connect(&m_viewModel, &ostrelViewModel::selectedFolderChanged, this, &MessageListView::refresh);
     connect(&m_viewModel, &ostrelViewModel::selectedMessageChanged, this, &MessageListView::refreshSelection);
     // Selection, not the current row: focusing the list makes a row current
@@ -102,14 +126,7 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
         const QModelIndexList chosen = m_list->selectionModel()->selectedIndexes();
         if (m_syncing || chosen.isEmpty())
             return;
-        // The shown list is recomputed: the row stands for the message with its id.
-        const QUuid id = chosen.constFirst().data(MessageListModel::IdRole).toUuid();
-        for (const MailMessage &message : m_viewModel.messagesInListOrder()) {
-            if (message.id == id) {
-                m_viewModel.selectMessage(message);
-                return;
-            }
-        }
+        m_viewModel.selectMessage(chosen.constFirst().data(MessageListModel::IdRole).toUuid());
     });
     refresh();
 }
@@ -122,20 +139,21 @@ bool MessageListView::showsList() const
 void MessageListView::refresh()
 {
     // One computation feeds the count, the empty state and the rows, so they agree.
-    const QList<MailMessage> shown = m_viewModel.messagesInListOrder();
+    const QList<MessageRow> &shown = m_viewModel.shownRows();
     const auto folder = m_viewModel.selectedFolder();
     m_title->setText(folder ? folder->name : tr("Inbox"));
     const bool searching = !m_viewModel.searchText().isEmpty();
     if (searching)
         m_subtitle->setText(searchResultsText(shown.size(), m_viewModel.searchText()));
     else if (folder)
-        m_subtitle->setText(messageCountText(m_viewModel.messages().size()));
+        m_subtitle->setText(messageCountText(m_viewModel.rows().size()));
     m_subtitle->setVisible(searching || folder.has_value());
     m_clear->setVisible(searching);
 
     m_syncing = true;
-    m_model->setMessages(shown);
+    m_model->setRows(shown);
     m_syncing = false;
+    refreshNote();
     if (!folder) {
         m_empty->setContent(QStringLiteral("sidebar.left"), tr("Select a folder"));
         m_stack->setCurrentWidget(m_empty);
@@ -154,8 +172,8 @@ void MessageListView::refresh()
 void MessageListView::refreshSelection()
 {
     m_syncing = true;
-    const auto selected = m_viewModel.selectedMessage();
-    const QModelIndex index = selected ? m_model->indexForId(selected->id) : QModelIndex();
+    const auto selected = m_viewModel.selectedRowId();
+    const QModelIndex index = selected ? m_model->indexForId(*selected) : QModelIndex();
     if (index.isValid()) {
         m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         m_list->scrollTo(index);
@@ -163,6 +181,26 @@ void MessageListView::refreshSelection()
         m_list->selectionModel()->clear();
     }
     m_syncing = false;
+}
+
+void MessageListView::refreshNote()
+{
+    QStringList lines;
+    const QString listing = m_viewModel.listingNote();
+    if (!listing.isEmpty())
+        lines.append(listing);
+    if (m_viewModel.isSearchingBodies())
+        lines.append(tr("Searching message text: %1 of %2")
+                         .arg(QLocale().toString(m_viewModel.bodySearchScanned()),
+                              QLocale().toString(m_viewModel.bodySearchTotal())));
+    m_note->setText(lines.join(QLatin1Char('\n')));
+    m_note->setVisible(!lines.isEmpty());
+}
+
+void MessageListView::askForPreviews()
+{
+    m_previewAskPending = false;
+    m_viewModel.requestPreviews(std::exchange(m_previewsWanted, {}));
 }
 
 bool MessageListView::eventFilter(QObject *watched, QEvent *event)
@@ -175,6 +213,19 @@ bool MessageListView::eventFilter(QObject *watched, QEvent *event)
             return true;
         case Qt::Key_Down:
             m_viewModel.moveSelection(+1);
+            return true;
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown: {
+            const int rowHeight = std::max(1, m_list->sizeHintForRow(0));
+            const int page = std::max(1, m_list->viewport()->height() / rowHeight - 1);
+            m_viewModel.moveSelection(key->key() == Qt::Key_PageUp ? -page : page);
+            return true;
+        }
+        case Qt::Key_Home:
+            m_viewModel.moveSelection(-int(m_viewModel.shownRows().size()));
+            return true;
+        case Qt::Key_End:
+            m_viewModel.moveSelection(int(m_viewModel.shownRows().size()));
             return true;
         case Qt::Key_Left:
         case Qt::Key_Right:

@@ -25,6 +25,9 @@ public:
     QLineEdit *searchField() const { return m_search; }
     QLabel *title() const { return m_title; }
     QLabel *subtitle() const { return m_subtitle; }
+    // The quiet line under the count: rows that could not be read, the
+    // progress of a body search.
+    QLabel *note() const { return m_note; }
     QPushButton *clearSearchButton() const { return m_clear; }
     QListView *list() const { return m_list; }
     EmptyState *emptyState() const { return m_empty; }
@@ -38,6 +41,8 @@ protected:
 private:
     void refresh();
     void refreshSelection();
+    void refreshNote();
+    void askForPreviews();
 
     ostrelViewModel &m_viewModel;
     MessageListModel *m_model;
@@ -45,6 +50,9 @@ private:
     QLineEdit *m_search;
     QLabel *m_title;
     QLabel *m_subtitle;
+    QLabel *m_note;
+    QList<QUuid> m_previewsWanted;
+    bool m_previewAskPending = false;
     QPushButton *m_clear;
     QStackedWidget *m_stack;
     EmptyState *m_empty;

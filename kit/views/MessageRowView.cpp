@@ -1,7 +1,7 @@
 #include "views/MessageRowView.h"
 
 #include "icons/SymbolIcons.h"
-#include "model/MailMessage.h"
+#include "model/MessageRow.h"
 #include "views/Formatting.h"
 #include "views/MessageListModel.h"
 #include "views/Style.h"
@@ -37,9 +37,9 @@ MessageRowView::MessageRowView(QObject *parent)
 {
 }
 
-QString MessageRowView::dateLabel(const MailMessage &message) const
+QString MessageRowView::dateLabel(const MessageRow &row) const
 {
-    return rowDateLabel(message.date, m_now());
+    return row.date == 0 ? QString() : rowDateLabel(row.date, m_now());
 }
 
 QRect MessageRowView::unreadDotRect(const QRect &row)
@@ -51,7 +51,7 @@ QRect MessageRowView::unreadDotRect(const QRect &row)
 void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const auto *model = qobject_cast<const MessageListModel *>(index.model());
-    const MailMessage *message = model ? model->message(index) : nullptr;
+    const MessageRow *message = model ? model->row(index) : nullptr;
     if (!message)
         return;
 
@@ -98,7 +98,7 @@ void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option
     const QString date = dateLabel(*message);
     const int dateWidth = captionMetrics.horizontalAdvance(date);
     const int lineOne = std::max(senderMetrics.height(), captionMetrics.height());
-    const QString sender = message->sender.isEmpty() ? message->senderEmail : message->sender;
+    const QString sender = message->sender();
     painter->setFont(senderFont(read));
     painter->setPen(primaryText);
     const int senderWidth = std::max(0, right - dateWidth - 4 - left);
@@ -121,7 +121,7 @@ void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option
         painter->drawText(QRect(x, y, w, lineTwo), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("!!"));
         x += w + 6;
     }
-    const int clip = message->attachments.isEmpty() ? 0 : captionMetrics.height();
+    const int clip = message->hasAttachments ? captionMetrics.height() : 0;
     const int subjectWidth = std::max(0, right - (clip ? clip + 4 : 0) - x);
     painter->setFont(subjectFont(read));
     painter->setPen(primaryText);
@@ -133,8 +133,9 @@ void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option
             .paint(painter, QRect(right - clip, y + (lineTwo - clip) / 2, clip, clip));
     y += lineTwo + kLineGap;
 
-    // Third line: the preview.
-    const QString preview = message->preview().isEmpty() ? tr("(no content)") : message->preview();
+    // Third line: the preview, once it has been read.
+    const std::optional<QString> line = m_preview ? m_preview(message->id) : std::nullopt;
+    const QString preview = !line ? QString() : line->isEmpty() ? tr("(no content)") : *line;
     painter->setFont(style::caption());
     painter->setPen(secondaryText);
     painter->drawText(QRect(left, y, right - left, captionMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
@@ -147,7 +148,10 @@ QSize MessageRowView::sizeHint(const QStyleOptionViewItem &option, const QModelI
     const int lineOne = std::max(QFontMetrics(senderFont(false)).height(), QFontMetrics(style::caption()).height());
     const int lineTwo = QFontMetrics(subjectFont(false)).height();
     const int lineThree = QFontMetrics(style::caption()).height();
-    return QSize(option.rect.width(), kVPad * 2 + lineOne + lineTwo + lineThree + 2 * kLineGap + 1);
+    // No width of its own: rows take the column's width and elide, so the
+    // list never scrolls sideways.
+    Q_UNUSED(option);
+    return QSize(0, kVPad * 2 + lineOne + lineTwo + lineThree + 2 * kLineGap + 1);
 }
 
 }  // namespace ostrel

@@ -2,11 +2,13 @@
 
 #include <QDateTime>
 #include <QStyledItemDelegate>
+#include <QUuid>
 #include <functional>
+#include <optional>
 
 namespace ostrel {
 
-struct MailMessage;
+struct MessageRow;
 
 // Paints one message of the list: unread dot, sender, date label, "!!",
 // subject, paperclip and the preview line, with the hover highlight.
@@ -17,7 +19,13 @@ public:
 
     // The moment the date labels are measured against; the clock by default.
     void setClock(std::function<QDateTime()> now) { m_now = std::move(now); }
-    QString dateLabel(const MailMessage &message) const;
+    QString dateLabel(const MessageRow &row) const;
+    // Where the preview lines come from: a cached line, or none yet (the
+    // source is then expected to fetch it and repaint).
+    void setPreviewSource(std::function<std::optional<QString>(const QUuid &)> source)
+    {
+        m_preview = std::move(source);
+    }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -27,6 +35,7 @@ public:
 
 private:
     std::function<QDateTime()> m_now;
+    std::function<std::optional<QString>(const QUuid &)> m_preview;
 };
 
 }  // namespace ostrel

@@ -155,8 +155,9 @@ private slots:
         QCOMPARE(plain.senderEmail, QStringLiteral("anna@example.org"));
         QCOMPARE(plain.importance, MessageImportance::high);
         QCOMPARE(plain.date, double(QDateTime(QDate(2024, 3, 5), QTime(9, 30), Qt::UTC).toSecsSinceEpoch()));
-        // Address first, then the name; a row with neither is left out.
-        QCOMPARE(plain.recipients, (QStringList{QStringLiteral("bernd@example.org"), QStringLiteral("Nur Name")}));
+        // "Name <address>", or the name alone; a row with neither is left out.
+        QCOMPARE(plain.recipients,
+                 (QStringList{QStringLiteral("Bernd <bernd@example.org>"), QStringLiteral("Nur Name")}));
         QVERIFY(plain.bodyText);
         QCOMPARE(*plain.bodyText, QStringLiteral("Grüße € 5"));
 

@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 
 using namespace ostrel;
+using TextProps = QList<std::pair<quint16, QString>>;
+using TimeProps = QList<std::pair<quint16, quint64>>;
 namespace stored = ostrel::test::stored;
 using rules::Tag;
 
@@ -196,10 +198,174 @@ private slots:
         message.recipients.value = {both, nameOnly, PropertyBag(), recipientName, emptyAddress};
         message.recipients.failure = QStringLiteral("recipient[5]: unknown");
         const MailMessage record = rules::messageRecord(message);
-        QCOMPARE(record.recipients, QStringList({"ann@x.org", "Bob", "Cy", "Di"}));
+        QCOMPARE(record.recipients, QStringList({"Ann <ann@x.org>", "Bob", "Cy", "Di"}));
         QCOMPARE(record.recipientsFailure, OptText("recipient[5]: unknown"));
         QVERIFY(record.ccRecipients.isEmpty());
         QVERIFY(record.isRead);
+    }
+
+    // Recipients go under their kind; each shows as "Name <address>" with
+    // the SMTP address preferred to an Exchange one.
+    void recipientKindsAndAddresses_data()
+    {
+        QTest::addColumn<std::optional<quint32>>("kind");
+        QTest::addColumn<OptText>("name");
+        QTest::addColumn<OptText>("address");
+        QTest::addColumn<OptText>("smtp");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("shown");
+        const QString x500 = QStringLiteral("/O=HOME ORGANIZATION/OU=EXCHANGE/CN=RECIPIENTS/CN=ANN");
+        QTest::newRow("to") << std::optional<quint32>(1) << OptText("Ann") << OptText("ann@x.org") << OptText()
+                            << "to" << "Ann <ann@x.org>";
+        QTest::newRow("cc") << std::optional<quint32>(2) << OptText("Ann") << OptText("ann@x.org") << OptText()
+                            << "cc" << "Ann <ann@x.org>";
+        QTest::newRow("bcc") << std::optional<quint32>(3) << OptText("Ann") << OptText() << OptText() << "bcc"
+                             << "Ann";
+        QTest::newRow("resent cc keeps its kind") << std::optional<quint32>(0x10000002) << OptText("Ann")
+                                                  << OptText() << OptText() << "cc" << "Ann";
+        QTest::newRow("no kind is to") << std::optional<quint32>() << OptText() << OptText("ann@x.org")
+                                       << OptText() << "to" << "ann@x.org";
+        QTest::newRow("unknown kind is to") << std::optional<quint32>(9) << OptText("Ann") << OptText()
+                                            << OptText() << "to" << "Ann";
+        QTest::newRow("exchange with smtp") << std::optional<quint32>(1) << OptText("Ann") << OptText(x500)
+                                            << OptText("ann@x.org") << "to" << "Ann <ann@x.org>";
+        QTest::newRow("exchange alone") << std::optional<quint32>(2) << OptText("Ann") << OptText(x500)
+                                        << OptText() << "cc" << "Ann <" + x500 + ">";
+        QTest::newRow("name equals address") << std::optional<quint32>(1) << OptText("ann@x.org")
+                                             << OptText("ann@x.org") << OptText() << "to" << "ann@x.org";
+    }
+    void recipientKindsAndAddresses()
+    {
+        QFETCH(std::optional<quint32>, kind);
+        QFETCH(OptText, name);
+        QFETCH(OptText, address);
+        QFETCH(OptText, smtp);
+        QFETCH(QString, list);
+        QFETCH(QString, shown);
+        PropertyBag recipient;
+        if (kind)
+            recipient.insert(Tag::recipientType, stored::int32(*kind));
+        if (name)
+            recipient.insert(Tag::displayName, stored::text(*name));
+        if (address)
+            recipient.insert(Tag::emailAddress, stored::text(*address));
+        if (smtp)
+            recipient.insert(Tag::smtpAddress, stored::text(*smtp));
+        RawMessage message;
+        message.recipients.value = {recipient};
+        const MailMessage record = rules::messageRecord(message);
+        const QStringList expected{shown};
+        QCOMPARE(record.recipients, list == QLatin1String("to") ? expected : QStringList());
+        QCOMPARE(record.ccRecipients, list == QLatin1String("cc") ? expected : QStringList());
+        QCOMPARE(record.bccRecipients, list == QLatin1String("bcc") ? expected : QStringList());
+    }
+
+    // The sender's address prefers SMTP; the name falls back to the
+    // represented sender's.
+    void senderAddresses_data()
+    {
+        QTest::addColumn<TextProps>("properties");
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<QString>("senderEmail");
+        const QString x500 = QStringLiteral("/O=HOME ORGANIZATION/OU=EXCHANGE/CN=RECIPIENTS/CN=BOB");
+        QTest::newRow("smtp type") << TextProps{{0x0C1A, "Bob"}, {0x0C1E, "SMTP"}, {0x0C1F, "bob@x.org"}} << "Bob"
+                                   << "bob@x.org";
+        QTest::newRow("exchange with sender smtp")
+            << TextProps{{0x0C1A, "Bob"}, {0x0C1E, "EX"}, {0x0C1F, x500}, {0x5D01, "bob@x.org"}} << "Bob" << "bob@x.org";
+        QTest::newRow("exchange with represented smtp")
+            << TextProps{{0x0C1A, "Bob"}, {0x0C1E, "EX"}, {0x0C1F, x500}, {0x5D02, "boss@x.org"}} << "Bob"
+            << "boss@x.org";
+        QTest::newRow("sender smtp before represented")
+            << TextProps{{0x0C1F, x500}, {0x5D01, "bob@x.org"}, {0x5D02, "boss@x.org"}} << "bob@x.org" << "bob@x.org";
+        QTest::newRow("exchange alone") << TextProps{{0x0C1A, "Bob"}, {0x0C1E, "EX"}, {0x0C1F, x500}} << "Bob" << x500;
+        QTest::newRow("represented name") << TextProps{{0x0042, "Boss"}, {0x5D02, "boss@x.org"}} << "Boss"
+                                          << "boss@x.org";
+    }
+    void senderAddresses()
+    {
+        QFETCH(TextProps, properties);
+        QFETCH(QString, sender);
+        QFETCH(QString, senderEmail);
+        RawMessage message;
+        RawRow row;
+        for (const auto &[id, value] : properties) {
+            message.properties.insert(id, stored::text(value));
+            row.columns.insert(id, stored::text(value));
+        }
+        const MailMessage record = rules::messageRecord(message);
+        QCOMPARE(record.sender, sender);
+        QCOMPARE(record.senderEmail, senderEmail);
+        const MessageRow listed = rules::rowRecord(row, 0);
+        QCOMPARE(listed.sender(), sender);
+        QCOMPARE(listed.senderEmail, senderEmail);
+    }
+
+    // Delivery, else submit, else creation time; none is no date (not 1970).
+    // The read state follows the flags, in records and rows alike.
+    void datesAndReadState_data()
+    {
+        QTest::addColumn<TimeProps>("times");
+        QTest::addColumn<std::optional<quint32>>("flags");
+        QTest::addColumn<double>("date");
+        QTest::addColumn<bool>("isRead");
+        QTest::addColumn<bool>("hasAttachments");
+        const quint64 march = 133537572000000000ULL;  // 2024-03-01 09:00 UTC
+        const quint64 day = 864000000000ULL;
+        QTest::newRow("delivery") << TimeProps{{0x0E06, march}, {0x0039, march - day}, {0x3007, march - 2 * day}}
+                                  << std::optional<quint32>(0x01) << 1709283600.0 << true << false;
+        QTest::newRow("submit") << TimeProps{{0x0039, march - day}, {0x3007, march - 2 * day}}
+                                << std::optional<quint32>(0x00) << 1709283600.0 - 86400 << false << false;
+        QTest::newRow("creation") << TimeProps{{0x3007, march - 2 * day}} << std::optional<quint32>(0x10)
+                                  << 1709283600.0 - 2 * 86400 << false << true;
+        QTest::newRow("zero delivery falls back") << TimeProps{{0x0E06, 0}, {0x0039, march}}
+                                                  << std::optional<quint32>(0x11) << 1709283600.0 << true << true;
+        QTest::newRow("none") << TimeProps{} << std::optional<quint32>() << 0.0 << true << false;
+    }
+    void datesAndReadState()
+    {
+        QFETCH(TimeProps, times);
+        QFETCH(std::optional<quint32>, flags);
+        QFETCH(double, date);
+        QFETCH(bool, isRead);
+        QFETCH(bool, hasAttachments);
+        RawMessage message;
+        RawRow row;
+        for (const auto &[id, value] : times) {
+            message.properties.insert(id, stored::filetime(value));
+            row.columns.insert(id, stored::filetime(value));
+        }
+        if (flags) {
+            message.properties.insert(0x0E07, stored::int32(*flags));
+            row.columns.insert(0x0E07, stored::int32(*flags));
+        }
+        const MailMessage record = rules::messageRecord(message);
+        QCOMPARE(record.date, date);
+        QCOMPARE(record.isRead, isRead);
+        const MessageRow listed = rules::rowRecord(row, 7);
+        QCOMPARE(listed.date, date);
+        QCOMPARE(listed.isRead, isRead);
+        QCOMPARE(listed.hasAttachments, hasAttachments);
+        QCOMPARE(listed.storageIndex, qint64(7));
+        QVERIFY(listed.id.isNull());
+    }
+
+    void rowFields()
+    {
+        RawRow row;
+        row.columns.insert(Tag::subject, stored::text(QStringLiteral("\u0001\u0004RE: plans")));
+        row.columns.insert(0x001A, stored::text(QStringLiteral("IPM.Note")));
+        row.columns.insert(0x0E08, stored::int32(4096));
+        row.columns.insert(0x0E04, stored::text(QStringLiteral("Ann; Bob")));
+        row.columns.insert(0x0E03, stored::text(QStringLiteral("Cy")));
+        row.columns.insert(Tag::importance, stored::int32(2));
+        const MessageRow listed = rules::rowRecord(row, 0);
+        QCOMPARE(listed.subject, QStringLiteral("RE: plans"));
+        QCOMPARE(listed.messageClass, QStringLiteral("IPM.Note"));
+        QCOMPARE(listed.size, qint64(4096));
+        QCOMPARE(listed.displayTo, QStringLiteral("Ann; Bob"));
+        QCOMPARE(listed.displayCc, QStringLiteral("Cy"));
+        QCOMPARE(listed.importance, MessageImportance::high);
+        QCOMPARE(rules::rowRecord(RawRow(), 0).subject, QStringLiteral("(kein Betreff)"));
     }
 
     void attachments_data()

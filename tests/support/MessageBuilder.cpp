@@ -57,6 +57,21 @@ MessageBuilder &MessageBuilder::set(quint16 id, PropertyValue value)
     return *this;
 }
 
+MessageBuilder &MessageBuilder::recipient(const QString &name, const QString &email, quint32 kind,
+                                          const QString &smtp)
+{
+    to(name, email);
+    m_recipients.last().insert(0x0C15, stored::int32(kind));
+    if (!smtp.isEmpty())
+        m_recipients.last().insert(0x39FE, stored::text(smtp));
+    return *this;
+}
+
+MessageBuilder &MessageBuilder::flags(quint32 stored)
+{
+    return set(0x0E07, stored::int32(stored));
+}
+
 MessageBuilder &MessageBuilder::to(const QString &name, const QString &email)
 {
     PropertyBag recipient;

@@ -21,6 +21,11 @@ public:
     MessageBuilder &html(const QByteArray &body);
     MessageBuilder &set(quint16 id, PropertyValue value);
     MessageBuilder &to(const QString &name, const QString &email);
+    // A recipient of a kind (1 To, 2 Cc, 3 Bcc), with an SMTP address beside
+    // its address when smtp is not empty.
+    MessageBuilder &recipient(const QString &name, const QString &email, quint32 kind, const QString &smtp = {});
+    // PidTagMessageFlags (0x01 read, 0x10 has attachments).
+    MessageBuilder &flags(quint32 stored);
     // A file attachment (its name, bytes and content id; empty ones left out).
     MessageBuilder &attach(const QString &filename, const QByteArray &bytes, const QString &contentId = {});
     // A file attachment whose bytes the archive will not give.

@@ -1,5 +1,6 @@
 // The main window over real archives, with injected panels and alerts.
 #include "FakePlatform.h"
+#include "MemoryEngine.h"
 #include "TestSupport.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/AttachmentView.h"
@@ -9,6 +10,7 @@
 #include "views/FolderTreeModel.h"
 #include "views/Formatting.h"
 #include "views/MessageDetailView.h"
+#include "viewmodel/SearchMatcher.h"
 #include "views/MessageListModel.h"
 #include "views/MessageListView.h"
 #include "views/MessageRowView.h"
@@ -17,12 +19,14 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
 #include <QProcess>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -68,11 +72,11 @@ void dropUrls(QWidget *target, const QList<QUrl> &urls)
     QApplication::sendEvent(target, &drop);
 }
 
-const MailMessage *messageWithSubject(const QList<MailMessage> &messages, const QString &subject)
+const MessageRow *rowWithSubject(const QList<MessageRow> &rows, const QString &subject)
 {
-    for (const MailMessage &m : messages) {
-        if (m.subject == subject)
-            return &m;
+    for (const MessageRow &row : rows) {
+        if (row.subject == subject)
+            return &row;
     }
     return nullptr;
 }
@@ -94,6 +98,13 @@ class TestWindow : public QObject {
         QVERIFY2(folder, qPrintable(path.join('/')));
         QVERIFY(test::waitFor(vm().selectFolder(*folder)));
     }
+    // Selects a row and waits for its record.
+    void read(const QUuid &rowId)
+    {
+        vm().selectMessage(rowId);
+        QVERIFY(test::waitFor(vm().messageRead()));
+        QVERIFY(vm().selectedMessage());
+    }
 
 private slots:
     void init()
@@ -107,6 +118,97 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
     }
     void cleanup() { m_view.reset(); }
+
+    // The list and the detail over an archive held in memory: the whole
+    // folder newest first, unread dots from the flags, typed recipients and
+    // SMTP addresses in the detail, no sideways scrolling.
+    void listAndDetailOverAMemoryArchive()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
+        const QString x500 = QStringLiteral("/O=HOME ORGANIZATION/OU=EXCHANGE ADMINISTRATIVE GROUP/CN=RECIPIENTS/CN=ANN");
+        for (int i = 0; i < 250; ++i) {
+            auto message = test::mail(QStringLiteral("note %1").arg(i)).date(first.addDays(i)).flags(i % 3 ? 0x01 : 0x00);
+            if (i == 40) {
+                // The newest message, far down the folder's own order.
+                message = test::mail(QStringLiteral("Typed recipients"))
+                              .date(first.addDays(900))
+                              .flags(0x00)
+                              .set(0x0C1A, test::stored::text(QStringLiteral("Ann Exchange")))
+                              .set(0x0C1E, test::stored::text(QStringLiteral("EX")))
+                              .set(0x0C1F, test::stored::text(x500))
+                              .set(0x5D01, test::stored::text(QStringLiteral("ann@example.org")))
+                              .recipient(QStringLiteral("Bob"), QStringLiteral("bob@example.org"), 1)
+                              .recipient(QStringLiteral("Cy"), x500, 2, QStringLiteral("cy@example.org"))
+                              .recipient(QStringLiteral("Di"), {}, 3);
+            }
+            archive->addMessage(inbox, message);
+        }
+        test::FakePlatform platform;
+        QSettings settings(m_dir->filePath("memory.ini"), QSettings::IniFormat);
+        const QString path = m_dir->filePath("memory.pst");
+        QVERIFY(test::touch(path));
+        ostrelViewModel model(platform, &settings,
+                              std::make_unique<PSTActor>(EngineChoice::automatic,
+                                                         test::memoryEngines({{QStringLiteral("memory.pst"), archive}})));
+        QWidget window;
+        auto *layout = new QHBoxLayout(&window);
+        auto *list = new MessageListView(model);
+        auto *detail = new MessageDetailView(model, platform);
+        layout->addWidget(list);
+        layout->addWidget(detail, 1);
+        window.resize(1200, 750);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QAbstractItemModelTester tester(list->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        QVERIFY(test::waitFor(model.openPSTFile(QUrl::fromLocalFile(path))));
+        QCOMPARE(list->model()->rowCount(), 250);
+        QCOMPARE(list->subtitle()->text(), QStringLiteral("250 messages"));
+        QVERIFY(list->note()->isHidden());
+        const MessageRow *newest = list->model()->row(list->model()->index(0));
+        QVERIFY(newest);
+        QCOMPARE(newest->subject, QStringLiteral("Typed recipients"));
+        QCOMPARE(newest->senderEmail, QStringLiteral("ann@example.org"));
+        for (int row = 1; row < 250; ++row) {
+            const MessageRow *shown = list->model()->row(list->model()->index(row));
+            const int number = shown->subject.mid(5).toInt();
+            QCOMPARE(shown->isRead, number % 3 != 0);
+        }
+        QVERIFY(!list->list()->horizontalScrollBar()->isVisible());
+
+        // Previews are read for the rows on screen only, and the unread dot
+        // is painted where the flags say.
+        QTRY_VERIFY(model.preview(newest->id).has_value());
+        QCOMPARE(model.preview(list->model()->rows().constLast().id), std::nullopt);
+        QVERIFY(!list->model()->rows().at(0).isRead);  // note 249 below it is unread too
+        QVERIFY(list->model()->rows().at(2).isRead);  // note 248
+        const QImage picture = list->list()->viewport()->grab().toImage();
+        const auto dotColour = [&](int row) {
+            return picture.pixelColor(
+                MessageRowView::unreadDotRect(list->list()->visualRect(list->model()->index(row))).center());
+        };
+        QCOMPARE(dotColour(0), dotColour(1));
+        QVERIFY(dotColour(0) != dotColour(2));
+
+        model.selectMessage(newest->id);
+        QVERIFY(test::waitFor(model.messageRead()));
+        QTRY_VERIFY(!detail->showsWaiting());
+        QCOMPARE(detail->subject()->text(), QStringLiteral("Typed recipients"));
+        QCOMPARE(detail->headerValue("From"), std::optional<QString>("Ann Exchange <ann@example.org>"));
+        QCOMPARE(detail->headerValue("To"), std::optional<QString>("Bob <bob@example.org>"));
+        QCOMPARE(detail->headerValue("Cc"), std::optional<QString>("Cy <cy@example.org>"));
+        QCOMPARE(detail->headerValue("Bcc"), std::optional<QString>("Di"));
+
+        // A message with no recipients of a kind has no row for it.
+        const MessageRow second = list->model()->rows().at(1);
+        model.selectMessage(second.id);
+        QVERIFY(test::waitFor(model.messageRead()));
+        QTRY_COMPARE(detail->subject()->text(), second.subject);
+        QCOMPARE(detail->headerValue("Cc"), std::nullopt);
+        QCOMPARE(detail->headerValue("Bcc"), std::nullopt);
+    }
 
     void emptyStates()
     {
@@ -176,7 +278,7 @@ private slots:
 
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(sub1).center());
         QTRY_COMPARE(vm().selectedFolder()->name, QStringLiteral("sub1"));
-        QTRY_COMPARE(vm().messages().size(), 25);
+        QTRY_COMPARE(vm().rows().size(), 25);
         QTRY_VERIFY(!vm().isLoading());
         QCOMPARE(m_view->messageList()->subtitle()->text(), QStringLiteral("25 messages"));
     }
@@ -186,22 +288,26 @@ private slots:
         OSTREL_REQUIRE_CORPUS();
         open("pst2john_97_outlook_pass12345.pst");
         MessageListView *list = m_view->messageList();
-        QCOMPARE(vm().messages().size(), 100);
-        QCOMPARE(list->subtitle()->text(), QStringLiteral("100 messages"));
+        // The whole folder, not a page of 100.
+        QCOMPARE(vm().rows().size(), qsizetype(vm().selectedFolder()->messageCount));
+        QVERIFY(vm().rows().size() > 100);
+        const QString all = messageCountText(vm().rows().size());
+        QCOMPARE(list->subtitle()->text(), all);
 
         QTest::keyClicks(list->searchField(), QStringLiteral("lorem"));
-        QCOMPARE(list->subtitle()->text(), searchResultsText(100, QStringLiteral("lorem")));
+        QCOMPARE(list->subtitle()->text(), searchResultsText(vm().shownRows().size(), QStringLiteral("lorem")));
         list->searchField()->clear();
-        QCOMPARE(list->subtitle()->text(), QStringLiteral("100 messages"));
+        QCOMPARE(list->subtitle()->text(), all);
 
         // In a folder of varied mail, a word of some messages but not of all.
         open("aspose_SampleOstFile.ost");
         selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox", "sub2"});
-        const qsizetype loaded = vm().messages().size();
+        const qsizetype loaded = vm().rows().size();
         QString word;
-        for (const MailMessage &m : vm().messages()) {
+        for (const MessageRow &m : vm().rows()) {
             for (const QString &part : m.subject.split(QLatin1Char(' '))) {
-                const qsizetype n = filterMessages(vm().messages(), part).size();
+                const SearchMatcher matcher(part);
+                const qsizetype n = searchRows(vm().rows(), matcher, {}).size();
                 if (word.isEmpty() && part.size() > 3 && n > 0 && n < loaded)
                     word = part;
             }
@@ -209,7 +315,8 @@ private slots:
         QVERIFY(!word.isEmpty());
         QTest::keyClicks(list->searchField(), word);
         QCOMPARE(vm().searchText(), word);
-        const qsizetype hits = vm().messagesInListOrder().size();
+        QVERIFY(test::waitFor(vm().bodySearch()));
+        const qsizetype hits = vm().shownRows().size();
         QVERIFY(hits >= 1 && hits < loaded);
         QCOMPARE(list->subtitle()->text(), searchResultsText(hits, word));
         QCOMPARE(list->list()->model()->rowCount(), int(hits));
@@ -240,23 +347,36 @@ private slots:
         selectFolder({"Top of Outlook data file", "Sent Items"});
         QListView *list = m_view->messageList()->list();
         list->setFocus();
-        const QList<MailMessage> order = vm().messagesInListOrder();
+        const QList<MessageRow> order = vm().shownRows();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(vm().selectedMessage()->id, order.at(0).id);
+        QCOMPARE(vm().selectedRowId(), order.at(0).id);
         QCOMPARE(list->currentIndex().row(), 0);
         QTest::keyClick(list, Qt::Key_Up);
-        QCOMPARE(vm().selectedMessage()->id, order.at(0).id);
+        QCOMPARE(vm().selectedRowId(), order.at(0).id);
         for (int i = 0; i < 6; ++i)
             QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(vm().selectedMessage()->id, order.at(4).id);
+        QCOMPARE(vm().selectedRowId(), order.at(4).id);
         QTest::keyClick(list, Qt::Key_Left);
         QTest::keyClick(list, Qt::Key_Right);
-        QCOMPARE(vm().selectedMessage()->id, order.at(4).id);
+        QCOMPARE(vm().selectedRowId(), order.at(4).id);
         QCOMPARE(list->currentIndex().row(), 4);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(vm().selectedRowId(), order.at(0).id);
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(vm().selectedRowId(), order.at(4).id);
+        QTest::keyClick(list, Qt::Key_PageUp);
+        QCOMPARE(vm().selectedRowId(), order.at(0).id);
+        QTest::keyClick(list, Qt::Key_PageDown);
+        QCOMPARE(vm().selectedRowId(), order.at(4).id);
+        // Only the record where the moves stopped is shown.
+        QVERIFY(test::waitFor(vm().messageRead()));
+        QCOMPARE(vm().selectedMessage()->id, order.at(4).id);
+        QTRY_VERIFY(!m_view->detail()->showsWaiting());
+        QCOMPARE(m_view->detail()->subject()->text(), order.at(4).subject);
 
         // A click on a row selects that message.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(2, 0)).center());
-        QCOMPARE(vm().selectedMessage()->id, order.at(2).id);
+        QCOMPARE(vm().selectedRowId(), order.at(2).id);
     }
 
     void rowDateLabelsFollowTheClock()
@@ -264,7 +384,7 @@ private slots:
         OSTREL_REQUIRE_CORPUS();
         open("processpst_flags_john_doe.pst");
         MessageRowView *rows = m_view->messageList()->rows();
-        const MailMessage message = vm().messages().constFirst();
+        const MessageRow message = vm().rows().constFirst();
         const QDateTime sent = QDateTime::fromSecsSinceEpoch(qint64(message.date));
         rows->setClock([sent] { return sent.addSecs(60); });
         QCOMPARE(rows->dateLabel(message), QLocale().toString(sent.time(), QLocale::ShortFormat));
@@ -280,9 +400,10 @@ private slots:
         open("processpst_flags_john_doe.pst");
         selectFolder({"Top of Outlook data file", "Sent Items"});
         MessageDetailView *detail = m_view->detail();
-        const MailMessage *important = messageWithSubject(vm().messages(), "This email is important!");
-        QVERIFY(important);
-        vm().selectMessage(*important);
+        const MessageRow *importantRow = rowWithSubject(vm().rows(), "This email is important!");
+        QVERIFY(importantRow);
+        read(importantRow->id);
+        const MailMessage *important = &*vm().selectedMessage();
         QVERIFY(!detail->showsPlaceholder());
         QCOMPARE(detail->subject()->text(), important->subject);
         QCOMPARE(detail->headerValue("From"), std::optional<QString>("John Doe <pst-test-1@aranetic.com>"));
@@ -293,28 +414,25 @@ private slots:
         QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::html);
         QVERIFY(detail->webView()->document().contains("<style>"));
 
-        const MailMessage *normal = messageWithSubject(vm().messages(), "Needs response");
-        vm().selectMessage(*normal);
+        const MessageRow *normal = rowWithSubject(vm().rows(), "Needs response");
+        QVERIFY(normal);
+        read(normal->id);
         QVERIFY(!detail->showsImportanceBanner());
         QVERIFY(detail->attachmentsTitle().isEmpty());
 
         open("tika_testPST.pst");
         selectFolder({"Début du fichier de données Outlook"});
-        const MailMessage *plain = nullptr;
-        for (const MailMessage &m : vm().messages()) {
-            if (!m.bodyHTML && m.bodyText)
-                plain = &m;
+        std::optional<MailMessage> plain;
+        for (const MessageRow &row : vm().rows()) {
+            read(row.id);
+            if (!vm().selectedMessage()->bodyHTML && vm().selectedMessage()->bodyText) {
+                plain = vm().selectedMessage();
+                break;
+            }
         }
         QVERIFY(plain);
-        vm().selectMessage(*plain);
         QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::plainText);
         QCOMPARE(detail->plainText(), QString(*plain->bodyText).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-
-        vm().selectMessage(MailMessage{});
-        QCOMPARE(detail->subject()->text(), QStringLiteral("(no subject)"));
-        QCOMPARE(detail->headerValue("From"), std::optional<QString>(QString(QChar(0x2014))));
-        QCOMPARE(detail->headerValue("To"), std::optional<QString>(QString(QChar(0x2014))));
-        QCOMPARE(detail->bodyShown(), MessageDetailView::BodyShown::none);
     }
 
     void attachmentStrip()
@@ -322,7 +440,7 @@ private slots:
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
         selectFolder({"Outlook データ ファイルのトップ"});
-        vm().selectMessage(vm().messages().constFirst());
+        read(vm().rows().constFirst().id);
         QCOMPARE(m_view->detail()->attachmentsTitle(), QStringLiteral("Attachments (2)"));
         const auto chips = m_view->detail()->attachmentViews();
         QCOMPARE(chips.size(), 2);
@@ -432,7 +550,7 @@ private slots:
 
         open("rubymsg_attachAndInline.pst");
         selectFolder({"Outlook データ ファイルのトップ"});
-        vm().selectMessage(vm().messages().constFirst());
+        read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(index);
         QCOMPARE(chip->attachment().data.has_value(), index == 1);
         const QString target = m_dir->filePath("saved.png");
@@ -453,7 +571,7 @@ private slots:
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
         selectFolder({"Outlook データ ファイルのトップ"});
-        vm().selectMessage(vm().messages().constFirst());
+        read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(0);
 
         // Cancelled: nothing written, nothing said.
@@ -497,14 +615,14 @@ private slots:
         };
         open("aspose_SampleOstFile.ost");
         selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox"});
-        for (const MailMessage &m : vm().messagesInListOrder()) {
+        for (const MessageRow &row : vm().shownRows()) {
+            read(row.id);
+            const MailMessage &m = *vm().selectedMessage();
             bool inlineImage = false;
             for (const Attachment &a : m.attachments)
                 inlineImage = inlineImage || a.data.has_value();
-            if (m.bodyHTML && inlineImage) {
-                vm().selectMessage(m);
+            if (m.bodyHTML && inlineImage)
                 break;
-            }
         }
         grab("ost-html-inline.png");
         m_view->messageList()->searchField()->setText("test");
@@ -512,7 +630,7 @@ private slots:
         m_view->messageList()->searchField()->clear();
         open("processpst_flags_john_doe.pst");
         selectFolder({"Top of Outlook data file", "Sent Items"});
-        vm().selectMessage(*messageWithSubject(vm().messages(), "This email is important!"));
+        read(rowWithSubject(vm().rows(), "This email is important!")->id);
         grab("john-doe-important.png");
     }
 };

@@ -1,5 +1,6 @@
 // ostrel-inspect: prints what the reader makes of an archive, without the window.
 #include "ArchiveDump.h"
+#include "RowListing.h"
 #include "pst/PSTActor.h"
 
 #include <QCommandLineParser>
@@ -230,7 +231,14 @@ int main(int argc, char **argv)
         QStringLiteral("ENGINE"), QStringLiteral("automatic"));
     const QCommandLineOption dumpOption(QStringLiteral("dump"),
                                         QStringLiteral("Print every folder and message as JSON Lines (see above)."));
-    parser.addOptions({folderOption, offsetOption, limitOption, jsonOption, allOption, engineOption, dumpOption});
+    const QCommandLineOption rowsOption(
+        QStringLiteral("rows"),
+        QStringLiteral("With --folder: every row of the folder as the list shows it, newest first, as JSON Lines."));
+    const QCommandLineOption searchOption(QStringLiteral("search"),
+                                          QStringLiteral("With --rows: only the rows a search for TEXT shows."),
+                                          QStringLiteral("TEXT"));
+    parser.addOptions({folderOption, offsetOption, limitOption, jsonOption, allOption, engineOption, dumpOption,
+                       rowsOption, searchOption});
     parser.process(app);
 
     QTextStream out(stdout);
@@ -270,6 +278,8 @@ int main(int argc, char **argv)
         err << "No folder at " << parser.value(folderOption) << '\n';
         return 1;
     }
+    if (parser.isSet(rowsOption))
+        return printRows(actor, *folder, parser.value(searchOption), out, err);
     const qint64 offset = parser.value(offsetOption).toLongLong();
     const auto page = actor.loadMessages(*folder, offset, parser.value(limitOption).toLongLong()).result();
     if (!page) {

@@ -4,6 +4,7 @@
 #include "pst/messaging/MessageReader.h"
 #include "pst/messaging/NameMap.h"
 #include "pst/messaging/Store.h"
+#include "pst/engine/RowColumns.h"
 
 namespace ostrel {
 
@@ -231,7 +232,14 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
             return listing;
         return toPstError(table.error());
     }
-    const QList<quint16> ids = pst::columnIds(*table);
+    QList<quint16> ids;
+    QList<quint16> missing;  // list columns this table lacks: read from each message
+    for (const quint16 id : rowColumns())
+        (table->column(id) ? ids : missing).append(id);
+    for (const quint16 id : optionalRowColumns())
+        if (table->column(id))
+            ids.append(id);
+    pst::MessageReader reader(*m_state->db);
     for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
         auto rows = table->rows(first, kListChunk, ids, kRowValueLimit);
         if (!rows) {
@@ -241,8 +249,17 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
         }
         QList<RawRow> chunk;
         chunk.reserve(rows->size());
-        for (const pst::TableRow &row : *rows)
-            chunk.append(RawRow{row.rowId, m_state->bag(pst::rowProperties(row, ids))});
+        for (const pst::TableRow &row : *rows) {
+            pst::PropertyMap columns = pst::rowProperties(row, ids);
+            if (!missing.isEmpty()) {
+                // A message that cannot be read keeps the row the table gives.
+                if (auto at = reader.locate(row.rowId)) {
+                    if (auto own = reader.readSome(*at, missing, kRowValueLimit))
+                        columns.insert(*own);
+                }
+            }
+            chunk.append(RawRow{row.rowId, m_state->bag(columns)});
+        }
         listing.rows += chunk.size();
         if (!sink(std::move(chunk)))
             break;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/MailMessage.h"
+
+#include <QString>
+#include <QUuid>
+
+namespace ostrel {
+
+// One message as a folder's list shows it: light enough to hold every row of
+// a large folder. id is minted by the reader and reads the whole message
+// again; storageIndex is the row's position in the folder's own order.
+struct MessageRow {
+    QUuid id;
+    qint64 storageIndex = 0;
+    QString subject;
+    QString senderName;
+    QString senderEmail;
+    double date = 0;  // seconds since 1970-01-01 00:00:00 UTC; 0: the message has no date
+    bool isRead = true;
+    MessageImportance importance = MessageImportance::normal;
+    bool hasAttachments = false;
+    QString messageClass;
+    qint64 size = 0;
+    QString displayTo;
+    QString displayCc;
+
+    friend bool operator==(const MessageRow &, const MessageRow &) = default;
+
+    // The sender as one line: the name, else the address.
+    QString sender() const { return senderName.isEmpty() ? senderEmail : senderName; }
+};
+
+// List order: newest first, a row without a date last, equal dates in
+// storage order.
+inline bool listsBefore(const MessageRow &a, const MessageRow &b)
+{
+    if (a.date != b.date)
+        return a.date > b.date;
+    return a.storageIndex < b.storageIndex;
+}
+
+}  // namespace ostrel
