@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 
 namespace ostrel {
 
@@ -15,6 +16,7 @@ struct PSTActor::State {
     // What each id minted for the open archive stands for.
     QHash<QUuid, quint32> folders;
     QHash<QUuid, AttachmentKey> attachments;
+    QSet<QUuid> attachedMessages;  // attachments that open as messages, never save as files
 
     mutable QMutex nameMutex;
     QString engineName;
@@ -28,6 +30,7 @@ struct PSTActor::State {
     void dropArchive()
     {
         attachments.clear();
+        attachedMessages.clear();
         folders.clear();
         engine.reset();
         setEngineName({});
@@ -73,17 +76,39 @@ struct PSTActor::State {
             return read.error();
         QList<MailMessage> messages;
         messages.reserve(read.value().size());
-        for (const RawMessage &raw : read.value()) {
-            MailMessage message = rules::messageRecord(raw);
-            message.id = QUuid::createUuid();
-            for (qsizetype k = 0; k < message.attachments.size(); ++k) {
-                Attachment &attachment = message.attachments[k];
-                attachment.id = QUuid::createUuid();
-                attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
-            }
-            messages.append(std::move(message));
-        }
+        for (const RawMessage &raw : read.value())
+            messages.append(record(raw));
         return messages;
+    }
+
+    // The record of a message read, with ids minted for it and its attachments.
+    MailMessage record(const RawMessage &raw)
+    {
+        MailMessage message = rules::messageRecord(raw);
+        message.id = QUuid::createUuid();
+        for (qsizetype k = 0; k < message.attachments.size(); ++k) {
+            Attachment &attachment = message.attachments[k];
+            attachment.id = QUuid::createUuid();
+            attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
+            if (attachment.isMessage)
+                attachedMessages.insert(attachment.id);
+        }
+        return message;
+    }
+
+    PSTResult<MailMessage> openAttached(const QUuid &attachmentId)
+    {
+        const auto found = attachments.constFind(attachmentId);
+        if (found == attachments.cend())
+            return PSTError::parsingFailed(QStringLiteral("Anhang nicht gefunden"));
+        if (!attachedMessages.contains(attachmentId))
+            return PSTError::parsingFailed(QStringLiteral("Anhang ist keine Nachricht"));
+        MessageKey key = found.value().message;
+        key.embeddedPath.append(found.value().index);
+        auto read = engine->readMessage(key, rules::inlineDataPolicy());
+        if (!read)
+            return read.error();
+        return record(read.value());
     }
 
     Expected<qint64, AttachmentSaveError> save(const QUuid &attachmentId, const QString &path)
@@ -92,6 +117,10 @@ struct PSTActor::State {
         const auto key = attachments.constFind(attachmentId);
         if (key == attachments.cend())
             return AttachmentSaveError{Kind::notLoaded, {}};
+        // An attached message has no file bytes; what the archive keeps for
+        // it is no file anyone could open.
+        if (attachedMessages.contains(attachmentId))
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("Angehängte Nachricht, keine Datei")};
         // QSaveFile writes beside the target and renames at the end, so a
         // failed save never leaves a partial file, nor spoils one that was there.
         QSaveFile out(path);
@@ -139,6 +168,11 @@ QFuture<PSTResult<QList<MailMessage>>> PSTActor::loadMessages(const MailFolder &
 {
     return m_executor->submit(
         [state = m_state.get(), id = folder.id, offset, limit] { return state->load(id, offset, limit); });
+}
+
+QFuture<PSTResult<MailMessage>> PSTActor::openAttachedMessage(const Attachment &attachment)
+{
+    return m_executor->submit([state = m_state.get(), id = attachment.id] { return state->openAttached(id); });
 }
 
 QFuture<Expected<qint64, AttachmentSaveError>> PSTActor::saveAttachment(const Attachment &attachment,

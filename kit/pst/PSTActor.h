@@ -53,6 +53,11 @@ public:
     // starting at offset, in the folder's storage order.
     QFuture<PSTResult<QList<MailMessage>>> loadMessages(const MailFolder &folder, qint64 offset, qint64 limit);
 
+    // The message attached as attachment (one with isMessage) of a message
+    // the last pages or opens served, read whole, with ids for its own
+    // attachments so that those open in turn.
+    QFuture<PSTResult<MailMessage>> openAttachedMessage(const Attachment &attachment);
+
     // Writes the bytes of an attachment that the last pages served to path,
     // read from the archive in bounded chunks. Nothing is left at path unless
     // every byte was written. Returns the number of bytes written.
