@@ -25,6 +25,8 @@ QString Attachment::displayName() const
 
 QString Attachment::iconName() const
 {
+    if (isMessage)
+        return QStringLiteral("envelope");
     const QString mime = mimeType.toLower();
     const QString ext = fileExtension(filename).toLower();
     const auto extIn = [&ext](std::initializer_list<const char *> list) {
@@ -60,6 +62,7 @@ size_t qHash(const Attachment &attachment, size_t seed)
 {
     seed = qHashMulti(seed, attachment.id, attachment.filename, attachment.mimeType, attachment.size);
     seed = attachment.data ? qHashMulti(seed, true, *attachment.data) : qHashMulti(seed, false);
+    seed = qHashMulti(seed, attachment.isMessage);
     return attachment.contentId ? qHashMulti(seed, true, *attachment.contentId)
                                 : qHashMulti(seed, false);
 }

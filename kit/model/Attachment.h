@@ -14,6 +14,8 @@ struct Attachment {
     qint64 size = 0;
     std::optional<QByteArray> data;  // present only when the reader loaded the bytes
     std::optional<QString> contentId;
+    // An attached message: opened as a message, never saved as a file.
+    bool isMessage = false;
 
     friend bool operator==(const Attachment &, const Attachment &) = default;
 

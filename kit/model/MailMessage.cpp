@@ -65,7 +65,12 @@ size_t qHash(const MailMessage &message, size_t seed)
     seed = qHashRange(message.attachments.cbegin(), message.attachments.cend(), seed);
     seed = qHashMulti(seed, message.importance);
     seed = hashOptional(message.recipientsFailure, seed);
-    return hashOptional(message.attachmentsFailure, seed);
+    seed = hashOptional(message.attachmentsFailure, seed);
+    seed = qHashMulti(seed, int(message.kind), int(message.shownBody));
+    for (const ItemField &field : message.itemFields)
+        seed = qHashMulti(seed, field.label, field.value, field.time.value_or(-1.0), field.ownWords);
+    seed = hashOptional(message.bodyFailure, seed);
+    return hashOptional(message.transportHeaders, seed);
 }
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Attachment.h"
+#include "model/ItemKind.h"
 
 #include <QByteArray>
 #include <QList>
@@ -42,6 +43,15 @@ struct MailMessage {
     // attachments; the lists then hold those it did give.
     std::optional<QString> recipientsFailure{};
     std::optional<QString> attachmentsFailure{};
+    // What the item is, and the fields it shows beside its body when it is
+    // not mail (empty for mail).
+    ItemKind kind = ItemKind::mail;
+    QList<ItemField> itemFields{};
+    ShownBody shownBody = ShownBody::none;
+    // Why the body could not be read (damaged or cut RTF: what was read is shown).
+    std::optional<QString> bodyFailure{};
+    // The internet headers the message arrived with, when the archive kept them.
+    std::optional<QString> transportHeaders{};
 
     friend bool operator==(const MailMessage &, const MailMessage &) = default;
 

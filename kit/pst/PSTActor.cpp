@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 
 namespace ostrel {
 
@@ -16,6 +17,7 @@ struct PSTActor::State {
     QHash<QUuid, quint32> folders;
     QHash<QUuid, AttachmentKey> attachments;
     QHash<QUuid, MessageKey> rows;  // the rows of the current listing
+    QSet<QUuid> attachedMessages;  // attachments that open as messages, never save as files
 
     mutable QMutex nameMutex;
     QString engineName;
@@ -30,6 +32,7 @@ struct PSTActor::State {
     {
         attachments.clear();
         rows.clear();
+        attachedMessages.clear();
         folders.clear();
         engine.reset();
         setEngineName({});
@@ -144,6 +147,8 @@ struct PSTActor::State {
             Attachment &attachment = message.attachments[k];
             attachment.id = QUuid::createUuid();
             attachments.insert(attachment.id, AttachmentKey{raw.key, raw.attachments.value.at(k).index});
+            if (attachment.isMessage)
+                attachedMessages.insert(attachment.id);
         }
         return message;
     }
@@ -163,12 +168,31 @@ struct PSTActor::State {
         return previewLine(rules::plainTextBody(props.value().find(rules::Tag::body)).value_or(QString()));
     }
 
+    PSTResult<MailMessage> openAttached(const QUuid &attachmentId)
+    {
+        const auto found = attachments.constFind(attachmentId);
+        if (found == attachments.cend() || !engine)
+            return PSTError::parsingFailed(QStringLiteral("Anhang nicht gefunden"));
+        if (!attachedMessages.contains(attachmentId))
+            return PSTError::parsingFailed(QStringLiteral("Anhang ist keine Nachricht"));
+        MessageKey key = found.value().message;
+        key.embeddedPath.append(found.value().index);
+        auto read = engine->readMessage(key, rules::inlineDataPolicy());
+        if (!read)
+            return read.error();
+        return record(read.value(), QUuid::createUuid());
+    }
+
     Expected<qint64, AttachmentSaveError> save(const QUuid &attachmentId, const QString &path)
     {
         using Kind = AttachmentSaveError::Kind;
         const auto key = attachments.constFind(attachmentId);
         if (key == attachments.cend())
             return AttachmentSaveError{Kind::notLoaded, {}};
+        // An attached message has no file bytes; what the archive keeps for
+        // it is no file anyone could open.
+        if (attachedMessages.contains(attachmentId))
+            return AttachmentSaveError{Kind::readFailed, QStringLiteral("Angehängte Nachricht, keine Datei")};
         // QSaveFile writes beside the target and renames at the end, so a
         // failed save never leaves a partial file, nor spoils one that was there.
         QSaveFile out(path);
@@ -261,6 +285,11 @@ QFuture<QUuid> PSTActor::searchPreviews(const QList<QUuid> &rowIds, TextMatcher 
                 promise.setProgressValue(++scanned);
             }
         });
+}
+
+QFuture<PSTResult<MailMessage>> PSTActor::openAttachedMessage(const Attachment &attachment)
+{
+    return m_executor->submit([state = m_state.get(), id = attachment.id] { return state->openAttached(id); });
 }
 
 QFuture<Expected<qint64, AttachmentSaveError>> PSTActor::saveAttachment(const Attachment &attachment,

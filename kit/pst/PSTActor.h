@@ -85,6 +85,10 @@ public:
     // of those matches accepts, as they are found; progress counts the rows
     // scanned. Cancelling the future stops the scan.
     QFuture<QUuid> searchPreviews(const QList<QUuid> &rowIds, TextMatcher matches);
+    // The message attached as attachment (one with isMessage) of a message
+    // the last pages or opens served, read whole, with ids for its own
+    // attachments so that those open in turn.
+    QFuture<PSTResult<MailMessage>> openAttachedMessage(const Attachment &attachment);
 
     // Writes the bytes of an attachment that the last pages served to path,
     // read from the archive in bounded chunks. Nothing is left at path unless

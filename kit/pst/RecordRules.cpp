@@ -1,7 +1,10 @@
 #include "pst/RecordRules.h"
 
+#include "bodies/BodyChoice.h"
+#include "bodies/CodePages.h"
 #include "model/Text.h"
 #include "pst/engine/RowColumns.h"
+#include "pst/ItemRules.h"
 #include "pst/format/Lzfu.h"
 
 #include <QHash>
@@ -265,12 +268,97 @@ MailFolder folderRecord(const RawFolder &folder)
     return record;
 }
 
+void chooseShownBody(const PropertyBag &message, MailMessage &record)
+{
+    BodySources sources;
+    // A body is a text or bytes; any other type is none.
+    const auto storedBytes = [&message](quint16 id) -> std::optional<QByteArray> {
+        const PropertyValue *value = message.find(id);
+        if (!value || value->bytes.isEmpty()
+            || (value->type != PropertyType::string && value->type != PropertyType::string8
+                && value->type != PropertyType::binary))
+            return std::nullopt;
+        return value->bytes;
+    };
+    const auto codePage = [&message](quint16 id) -> std::optional<int> {
+        const auto stored = integer32(message, id);
+        return stored && *stored > 0 && *stored < 0x10000 ? std::optional<int>(int(*stored)) : std::nullopt;
+    };
+    if (const PropertyValue *html = message.find(Tag::html); html && storedBytes(Tag::html)) {
+        // A Unicode string needs no code page; give it as UTF-8 bytes.
+        sources.html = html->type == PropertyType::string ? htmlBody(html).value_or(QString()).toUtf8() : storedBytes(Tag::html);
+    }
+    if (const PropertyValue *text = message.find(Tag::body); text && storedBytes(Tag::body)) {
+        sources.text = storedBytes(Tag::body);
+        sources.textIsUtf16 = text->type == PropertyType::string;
+    }
+    record.bodyRTF = rtfBody(message.find(Tag::rtfCompressed));
+    sources.rtf = record.bodyRTF;
+    sources.internetCodePage = codePage(Tag::internetCodePage);
+    sources.messageCodePage = codePage(Tag::messageCodePage);
+
+    ChosenBody chosen = chooseBody(sources);
+    if (chosen.truncated)
+        record.bodyFailure = QStringLiteral("RTF body damaged or too large; shown as far as it could be read");
+    // The plain body stays for previews and search whichever body is shown.
+    if (sources.text) {
+        QString text = chosen.kind == BodyKind::text ? chosen.text
+                       : sources.textIsUtf16
+                           ? plainTextBody(message.find(Tag::body)).value_or(QString())
+                           : decodeText(withoutTrailingNuls(*sources.text, 1).toByteArray(), sources.internetCodePage,
+                                        sources.messageCodePage);
+        if (!text.isEmpty())
+            record.bodyText = std::move(text);
+    }
+    switch (chosen.kind) {
+    case BodyKind::html:
+        record.shownBody = ShownBody::html;
+        record.bodyHTML = std::move(chosen.html);
+        break;
+    case BodyKind::htmlFromRtf:
+        record.shownBody = ShownBody::htmlFromRtf;
+        record.bodyHTML = std::move(chosen.html);
+        break;
+    case BodyKind::text:
+        record.shownBody = ShownBody::text;
+        break;
+    case BodyKind::textFromRtf:
+        record.shownBody = ShownBody::textFromRtf;
+        record.bodyText = std::move(chosen.text);
+        // The fragment keeps paragraphs, bold and italic.
+        if (!chosen.html.isEmpty())
+            record.bodyHTML = std::move(chosen.html);
+        break;
+    case BodyKind::none:
+        record.shownBody = ShownBody::none;
+        break;
+    }
+}
+
+QString attachmentName(const RawAttachment &attachment)
+{
+    const PropertyBag &bag = attachment.properties;
+    if (attachment.embedded) {
+        if (auto stored = nonEmptyText(attachment.embedded->properties, Tag::subject)) {
+            const QString shown = subject(stored);
+            if (shown != subject(std::nullopt))
+                return shown;
+        }
+    }
+    if (auto name = nonEmptyText(bag, Tag::attachLongFilename))
+        return *name;
+    if (auto name = nonEmptyText(bag, Tag::displayName))
+        return *name;
+    return QStringLiteral("Anhang_%1").arg(attachment.index);
+}
+
 Attachment attachmentRecord(const RawAttachment &attachment)
 {
     const PropertyBag &bag = attachment.properties;
     Attachment record;
-    record.filename = nonEmptyText(bag, Tag::attachLongFilename).value_or(QStringLiteral("Anhang_%1").arg(attachment.index));
-    record.mimeType = mimeType(record.filename);
+    record.filename = attachmentName(attachment);
+    record.isMessage = isAttachedMessage(attachment);
+    record.mimeType = record.isMessage ? QStringLiteral("message/rfc822") : mimeType(record.filename);
     record.contentId = nonEmptyText(bag, Tag::attachContentId);
     // An attached message has no file bytes; the archive's own size of the
     // attachment object is the best size to show for it.
@@ -292,9 +380,10 @@ MailMessage messageRecord(const RawMessage &message)
         record.sender = record.senderEmail;
     record.date = messageDate(bag);
     record.importance = importance(integer32(bag, Tag::importance));
-    record.bodyText = plainTextBody(bag.find(Tag::body));
-    record.bodyHTML = htmlBody(bag.find(Tag::html));
-    record.bodyRTF = rtfBody(bag.find(Tag::rtfCompressed));
+    chooseShownBody(bag, record);
+    record.transportHeaders = nonEmptyText(bag, Tag::transportHeaders);
+    record.kind = itemKindFromClass(text(bag, Tag::messageClass).value_or(QString()));
+    record.itemFields = itemFields(record.kind, message);
     record.isRead = isRead(bag);
 
     // Each recipient once, under its kind (To when the kind is missing or

@@ -28,9 +28,11 @@ namespace rules {
 // The properties the rules read.
 struct Tag {
     static constexpr quint16 importance = 0x0017;
+    static constexpr quint16 messageClass = 0x001A;
     static constexpr quint16 subject = 0x0037;
     static constexpr quint16 senderName = 0x0C1A;
     static constexpr quint16 senderEmail = 0x0C1F;
+    static constexpr quint16 transportHeaders = 0x007D;
     static constexpr quint16 deliveryTime = 0x0E06;
     static constexpr quint16 attachSize = 0x0E20;
     static constexpr quint16 body = 0x1000;
@@ -43,6 +45,8 @@ struct Tag {
     static constexpr quint16 attachMethod = 0x3705;
     static constexpr quint16 attachLongFilename = 0x3707;
     static constexpr quint16 attachContentId = 0x3712;
+    static constexpr quint16 internetCodePage = 0x3FDE;
+    static constexpr quint16 messageCodePage = 0x3FFD;
     static constexpr quint16 recipientDisplayName = 0x5FF6;
     static constexpr quint16 recipientType = 0x0C15;
     static constexpr quint16 smtpAddress = 0x39FE;
@@ -95,6 +99,11 @@ QString senderAddress(const PropertyBag &bag);
 // A recipient as "Name <address>", the name or the address alone, empty
 // when it has neither; the address prefers SMTP as the sender's does.
 QString recipientText(const PropertyBag &recipient);
+// The body the detail view shows, chosen from the stored bodies and decoded
+// with the message's code pages: HTML, HTML recovered from RTF, plain text,
+// text read from RTF, none. Sets bodyRTF (decompressed once), shownBody, bodyHTML, bodyText and, when the
+// RTF was damaged or cut, bodyFailure.
+void chooseShownBody(const PropertyBag &message, MailMessage &record);
 
 // Whether a message read loads an attachment's bytes: it has a content id
 // that is not empty, and 1 <= dataSize < kInlineDataLimit.
@@ -103,6 +112,10 @@ InlineDataPolicy inlineDataPolicy();
 
 // Whether the attachment is a message rather than a file.
 bool isAttachedMessage(const RawAttachment &attachment);
+
+// The name an attachment shows: an attached message's subject, else its
+// file name, else its display name, else "Anhang_n".
+QString attachmentName(const RawAttachment &attachment);
 
 // Records, with null ids. A folder's record has no children: the caller
 // builds them from folder.children and sets them.

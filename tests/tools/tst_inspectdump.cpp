@@ -99,6 +99,14 @@ private slots:
             QCOMPARE(line.value("index").toInteger(), seen);
             QVERIFY(!line.value("subject").toString().isEmpty());
             QVERIFY(line.value("date").toString().endsWith(QLatin1Char('Z')));
+            // The body shown is named; a message with a text or HTML body never shows none.
+            const QString shown = line.value("shownBody").toString();
+            QVERIFY2(QStringList({"html", "html-from-rtf", "text", "text-from-rtf", "none"}).contains(shown),
+                     qPrintable(shown));
+            const QJsonObject bodies = line.value("bodies").toObject();
+            const bool stored = bodies.value("text").toObject().value("size").toInteger() > 0
+                                || bodies.value("html").toObject().value("size").toInteger() > 0;
+            QVERIFY2(!stored || shown != QLatin1String("none"), qPrintable(line.value("subject").toString()));
             for (const QJsonValue attachment : line.value("attachments").toArray()) {
                 const QJsonValue sha = attachment.toObject().value("sha256");
                 QVERIFY(sha.isNull() || sha.toString().size() == 64);
@@ -115,7 +123,8 @@ private slots:
             return l.startsWith("{\"type\":\"message\"");
         });
         const QStringList keys{"\"folder\"", "\"index\"", "\"subject\"", "\"sender\"", "\"senderEmail\"", "\"date\"",
-                               "\"importance\"", "\"recipients\"", "\"bodies\"", "\"attachments\"", "\"unreadable\""};
+                               "\"importance\"", "\"recipients\"", "\"bodies\"", "\"shownBody\"", "\"kind\"",
+                               "\"attachments\"", "\"unreadable\""};
         qsizetype at = 0;
         for (const QString &key : keys) {
             const qsizetype found = firstMessage.indexOf(key.toUtf8(), at);

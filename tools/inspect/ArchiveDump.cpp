@@ -128,6 +128,10 @@ JsonLine ArchiveDump::messageFields(const RawMessage &raw, const QStringList &pa
         unreadable << QStringLiteral("attachments");
         explain(path, QStringLiteral("attachments of \"%1\"").arg(record.subject), *record.attachmentsFailure);
     }
+    if (record.bodyFailure) {
+        unreadable << QStringLiteral("body");
+        explain(path, QStringLiteral("body of \"%1\"").arg(record.subject), *record.bodyFailure);
+    }
     QList<QByteArray> attachments;
     for (qsizetype k = 0; k < record.attachments.size(); ++k) {
         const Attachment &attachment = record.attachments[k];
@@ -167,6 +171,8 @@ JsonLine ArchiveDump::messageFields(const RawMessage &raw, const QStringList &pa
                               .addRaw("html", bodyJson(record.bodyHTML))
                               .addRaw("rtf", record.bodyRTF ? digest(*record.bodyRTF) : QByteArray("null"))
                               .object())
+        .add("shownBody", rawValue(record.shownBody))
+        .add("kind", rawValue(record.kind))
         .addRaw("attachments", JsonLine::array(attachments))
         .add("unreadable", unreadable);
     return fields;
