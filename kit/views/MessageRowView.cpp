@@ -121,6 +121,13 @@ void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option
         painter->drawText(QRect(x, y, w, lineTwo), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("!!"));
         x += w + 6;
     }
+    // Items that are not mail carry the symbol of their kind before the subject.
+    if (message->kind != ItemKind::mail) {
+        const int icon = captionMetrics.height();
+        symbolIcon(itemKindIconName(message->kind), secondaryText)
+            .paint(painter, QRect(x, y + (lineTwo - icon) / 2, icon, icon));
+        x += icon + 4;
+    }
     const int clip = message->attachments.isEmpty() ? 0 : captionMetrics.height();
     const int subjectWidth = std::max(0, right - (clip ? clip + 4 : 0) - x);
     painter->setFont(subjectFont(read));
