@@ -10,6 +10,156 @@
     </message>
 </context>
 <context>
+    <name>ItemField</name>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Company</source>
+        <translation>Firma</translation>
+    </message>
+    <message>
+        <source>Job title</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation>E-Mail</translation>
+    </message>
+    <message>
+        <source>Business phone</source>
+        <translation>Telefon geschäftlich</translation>
+    </message>
+    <message>
+        <source>Home phone</source>
+        <translation>Telefon privat</translation>
+    </message>
+    <message>
+        <source>Mobile phone</source>
+        <translation>Mobiltelefon</translation>
+    </message>
+    <message>
+        <source>Business fax</source>
+        <translation>Fax geschäftlich</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>Adresse</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Beginn</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>Ende</translation>
+    </message>
+    <message>
+        <source>Start date</source>
+        <translation>Beginndatum</translation>
+    </message>
+    <message>
+        <source>End date</source>
+        <translation>Enddatum</translation>
+    </message>
+    <message>
+        <source>All day</source>
+        <translation>Ganztägig</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>Ja</translation>
+    </message>
+    <message>
+        <source>Location</source>
+        <translation>Ort</translation>
+    </message>
+    <message>
+        <source>Organiser</source>
+        <translation>Organisator</translation>
+    </message>
+    <message>
+        <source>Attendees</source>
+        <translation>Teilnehmer</translation>
+    </message>
+    <message>
+        <source>Recurrence</source>
+        <translation>Serie</translation>
+    </message>
+    <message>
+        <source>Recurring</source>
+        <translation>Wiederkehrend</translation>
+    </message>
+    <message>
+        <source>Due date</source>
+        <translation>Fällig am</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Not started</source>
+        <translation>Nicht begonnen</translation>
+    </message>
+    <message>
+        <source>In progress</source>
+        <translation>In Bearbeitung</translation>
+    </message>
+    <message>
+        <source>Completed</source>
+        <translation>Erledigt</translation>
+    </message>
+    <message>
+        <source>Waiting on someone else</source>
+        <translation>Wartet auf jemand anderen</translation>
+    </message>
+    <message>
+        <source>Deferred</source>
+        <translation>Zurückgestellt</translation>
+    </message>
+    <message>
+        <source>Complete</source>
+        <translation>Erledigt zu</translation>
+    </message>
+    <message>
+        <source>Member</source>
+        <translation>Mitglied</translation>
+    </message>
+</context>
+<context>
+    <name>ItemKind</name>
+    <message>
+        <source>Contact</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>Appointment</source>
+        <translation>Termin</translation>
+    </message>
+    <message>
+        <source>Meeting request</source>
+        <translation>Besprechungsanfrage</translation>
+    </message>
+    <message>
+        <source>Task</source>
+        <translation>Aufgabe</translation>
+    </message>
+    <message>
+        <source>Distribution list</source>
+        <translation>Verteilerliste</translation>
+    </message>
+    <message>
+        <source>Note</source>
+        <translation>Notiz</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Bericht</translation>
+    </message>
+</context>
+<context>
     <name>ostrel</name>
     <message>
         <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
@@ -356,6 +506,10 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
         <translation>Sichern unter …</translation>
     </message>
     <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
         <location filename="../kit/views/AttachmentView.cpp" line="132"/>
         <source>Could not save attachment</source>
         <translation>Anhang konnte nicht gesichert werden</translation>
@@ -453,6 +607,38 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
         <location filename="../kit/views/MessageDetailView.cpp" line="234"/>
         <source>Attachments (%1)</source>
         <translation>Anhänge (%1)</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Show Headers</source>
+        <translation>Kopfzeilen anzeigen</translation>
+    </message>
+    <message>
+        <source>Internet Headers</source>
+        <translation>Internetkopfzeilen</translation>
+    </message>
+    <message>
+        <source>recipients</source>
+        <translation>Empfänger</translation>
+    </message>
+    <message>
+        <source>attachments</source>
+        <translation>Anhänge</translation>
+    </message>
+    <message>
+        <source>body</source>
+        <translation>Inhalt</translation>
+    </message>
+    <message>
+        <source>Could not be read: %1</source>
+        <translation>Nicht lesbar: %1</translation>
+    </message>
+    <message>
+        <source>The attached message could not be opened: %1</source>
+        <translation>Die angehängte Nachricht ließ sich nicht öffnen: %1</translation>
     </message>
 </context>
 <context>

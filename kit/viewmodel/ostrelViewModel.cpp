@@ -500,6 +500,16 @@ QFuture<std::optional<QString>> ostrelViewModel::saveAttachment(const Attachment
         });
 }
 
+QFuture<Expected<MailMessage, QString>> ostrelViewModel::openAttachedMessage(const Attachment &attachment)
+{
+    return m_actor->openAttachedMessage(attachment).then(
+        this, [](const PSTResult<MailMessage> &result) -> Expected<MailMessage, QString> {
+            if (result)
+                return result.value();
+            return describeError(result.error());
+        });
+}
+
 void ostrelViewModel::loadRecentFiles()
 {
     const auto stored = textList(settings().value(kRecentFilesKey));

@@ -123,6 +123,10 @@ public:
     // from the open archive. The future gives the error text, or none.
     QFuture<std::optional<QString>> saveAttachment(const Attachment &attachment, const QString &path);
 
+    // A message attached to a message shown (an attachment with isMessage),
+    // read whole; the future gives it, or the error text.
+    QFuture<Expected<MailMessage, QString>> openAttachedMessage(const Attachment &attachment);
+
     // Recent files.
     void loadRecentFiles();
     void addRecentFile(const QUrl &url);

@@ -91,18 +91,32 @@ void AttachmentView::paintEvent(QPaintEvent *)
 
 void AttachmentView::mouseDoubleClickEvent(QMouseEvent *)
 {
-    save();
+    if (m_attachment.isMessage)
+        emit openRequested();
+    else
+        save();
+}
+
+QStringList AttachmentView::actionNames() const
+{
+    // An attached message opens; only a file is saved (its bytes are a file's).
+    return m_attachment.isMessage ? QStringList{tr("Open")} : QStringList{tr("Save as\u2026")};
 }
 
 void AttachmentView::contextMenuEvent(QContextMenuEvent *event)
 {
     QMenu menu(this);
-    menu.addAction(tr("Save as\u2026"), this, [this] { save(); });
+    if (m_attachment.isMessage)
+        menu.addAction(tr("Open"), this, &AttachmentView::openRequested);
+    else
+        menu.addAction(tr("Save as\u2026"), this, [this] { save(); });
     menu.exec(event->globalPos());
 }
 
 QFuture<void> AttachmentView::save()
 {
+    if (m_attachment.isMessage)
+        return QtFuture::makeReadyFuture();
     SavePanelRequest request;
     request.proposedName = m_attachment.filename;
     request.canCreateDirectories = true;

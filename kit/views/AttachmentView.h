@@ -11,8 +11,9 @@ namespace ostrel {
 class Platform;
 class ostrelViewModel;
 
-// One chip of the attachment strip: icon, short name and size. A double
-// click or "Save as…" saves the attachment to a file the user chooses.
+// One chip of the attachment strip: icon, short name and size. For a file, a
+// double click or "Save as…" saves it to a file the user chooses; for an
+// attached message, a double click or "Open" asks to open it.
 class AttachmentView : public QWidget {
     Q_OBJECT
 public:
@@ -23,6 +24,9 @@ public:
     const std::optional<QString> &saveError() const { return m_saveError; }
     QString sizeText() const;
 
+    // The actions the chip's menu offers, as shown.
+    QStringList actionNames() const;
+
     // Runs the save panel and writes the file; finishes when the file is
     // written or the failure has been shown.
     QFuture<void> save();
@@ -31,6 +35,7 @@ public:
 
 signals:
     void saveFinished();
+    void openRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -6,10 +6,15 @@
 #include "views/BodyDocument.h"
 #include "views/EmptyState.h"
 #include "views/Formatting.h"
+#include "views/ItemText.h"
 #include "views/Style.h"
 #include "views/WebView.h"
 
+#include <QDialog>
+#include <QFontDatabase>
 #include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,7 +66,11 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
       m_strip(new QWidget),
       m_stripTitle(new QLabel),
       m_chips(new QWidget),
-      m_chipScroller(new QScrollArea)
+      m_chipScroller(new QScrollArea),
+      m_kind(new QLabel),
+      m_unreadable(new QLabel),
+      m_back(new QPushButton(tr("Back"))),
+      m_headersButton(new QPushButton(tr("Show Headers")))
 {
     setMinimumWidth(400);
     // The reading column is paper like the list beside it: HTML bodies come
@@ -97,6 +106,23 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     auto *headerLayout = new QVBoxLayout(header);
     headerLayout->setContentsMargins(16, 12, 16, 12);
     headerLayout->setSpacing(6);
+    // Above the subject: the way back out of an attached message, the kind
+    // of a non-mail item, and the headers action.
+    auto *topLine = new QHBoxLayout;
+    topLine->setContentsMargins(0, 0, 0, 0);
+    topLine->addWidget(m_back);
+    m_kind->setFont(style::caption(QFont::DemiBold));
+    topLine->addWidget(m_kind);
+    topLine->addStretch();
+    topLine->addWidget(m_headersButton);
+    m_back->setFlat(true);
+    m_headersButton->setFlat(true);
+    m_back->setVisible(false);
+    m_headersButton->setVisible(false);
+    m_kind->setVisible(false);
+    connect(m_back, &QPushButton::clicked, this, &MessageDetailView::goBack);
+    connect(m_headersButton, &QPushButton::clicked, this, &MessageDetailView::showHeaders);
+    headerLayout->addLayout(topLine);
     headerLayout->addWidget(m_subject);
     m_rowsLayout->setContentsMargins(0, 0, 0, 0);
     m_rowsLayout->setSpacing(6);
@@ -119,6 +145,10 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     m_banner->setStyleSheet(QStringLiteral("#importanceBanner { background: #ff3b30; border-radius: 4px; }"));
     headerLayout->addSpacing(4);
     headerLayout->addWidget(m_banner);
+    m_unreadable->setFont(style::caption());
+    m_unreadable->setWordWrap(true);
+    m_unreadable->setVisible(false);
+    headerLayout->addWidget(m_unreadable);
     layout->addWidget(header);
     layout->addWidget(divider());
 
@@ -132,6 +162,7 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
     QPalette secondary = m_noContent->palette();
     secondary.setColor(QPalette::WindowText, style::secondary(secondary));
     m_noContent->setPalette(secondary);
+    m_unreadable->setPalette(secondary);
     m_noContent->setAlignment(Qt::AlignCenter);
     m_body->addWidget(m_noContent);
     m_body->addWidget(m_webView);
@@ -179,6 +210,7 @@ bool MessageDetailView::showsWaiting() const
 
 void MessageDetailView::refresh()
 {
+    m_nested.clear();
     const auto &selected = m_viewModel.selectedMessage();
     if (!selected) {
         m_shownId.reset();
@@ -220,7 +252,7 @@ void MessageDetailView::showMessage(const MailMessage &message)
         QPalette secondary = name->palette();
         secondary.setColor(QPalette::WindowText, style::secondary(secondary));
         name->setPalette(secondary);
-        name->setFixedWidth(50);
+        name->setFixedWidth(std::max(50, name->sizeHint().width()));
         name->setAlignment(Qt::AlignRight | Qt::AlignTop);
         auto *text = selectableLabel(value, style::caption());
         text->setObjectName(QStringLiteral("value"));
@@ -238,7 +270,10 @@ void MessageDetailView::showMessage(const MailMessage &message)
         addRow(tr("Bcc"), message.bccRecipients.join(QStringLiteral(", ")));
     if (message.date != 0)
         addRow(tr("Date"), headerDateText(message.date));
+    for (const ItemField &field : message.itemFields)
+        addRow(itemFieldLabel(field), itemFieldValue(field));
     m_banner->setVisible(message.importance == MessageImportance::high);
+    showItemParts(message);
 
     const MessageBody body = chooseBody(message);
     switch (body.kind) {
@@ -265,8 +300,12 @@ void MessageDetailView::showMessage(const MailMessage &message)
             delete item->widget();
             delete item;
         }
-        for (const Attachment &attachment : message.attachments)
-            chipsLayout->addWidget(new AttachmentView(attachment, m_viewModel, m_platform));
+        for (const Attachment &attachment : message.attachments) {
+            auto *chip = new AttachmentView(attachment, m_viewModel, m_platform);
+            connect(chip, &AttachmentView::openRequested, this,
+                    [this, attachment] { openAttachedMessage(attachment); });
+            chipsLayout->addWidget(chip);
+        }
         chipsLayout->addStretch();
         int chipHeight = 0;
         for (AttachmentView *chip : attachmentViews())
@@ -276,6 +315,92 @@ void MessageDetailView::showMessage(const MailMessage &message)
     m_shownId = message.id;
     m_stripTitle->setText(tr("Attachments (%1)").arg(message.attachments.size()));
     m_strip->setVisible(!message.attachments.isEmpty());
+}
+
+void MessageDetailView::showItemParts(const MailMessage &message)
+{
+    m_back->setVisible(!m_nested.isEmpty());
+    const QString kind = itemKindTitle(message.kind);
+    m_kind->setText(kind);
+    m_kind->setVisible(!kind.isEmpty());
+    const QString unreadable = unreadableLine(message);
+    m_unreadable->setText(unreadable);
+    m_unreadable->setVisible(!unreadable.isEmpty());
+    m_headers = message.transportHeaders;
+    m_headersButton->setVisible(m_headers.has_value());
+}
+
+QFuture<void> MessageDetailView::openAttachedMessage(const Attachment &attachment)
+{
+    if (!attachment.isMessage)
+        return QtFuture::makeReadyFuture();
+    const auto shown = shownMessage();
+    const QUuid from = shown ? shown->id : QUuid();
+    return m_viewModel.openAttachedMessage(attachment).then(this, [this, from](const Expected<MailMessage, QString> &opened) {
+        // The user may have moved on while the message was read.
+        const auto now = shownMessage();
+        if (!now || now->id != from)
+            return;
+        if (!opened) {
+            m_unreadable->setText(tr("The attached message could not be opened: %1").arg(opened.error()));
+            m_unreadable->setVisible(true);
+            return;
+        }
+        m_nested.append(opened.value());
+        showMessage(m_nested.last());
+    });
+}
+
+void MessageDetailView::goBack()
+{
+    if (m_nested.isEmpty())
+        return;
+    m_nested.removeLast();
+    if (!m_nested.isEmpty())
+        showMessage(m_nested.last());
+    else if (const auto &selected = m_viewModel.selectedMessage())
+        showMessage(*selected);
+}
+
+std::optional<MailMessage> MessageDetailView::shownMessage() const
+{
+    if (!m_nested.isEmpty())
+        return m_nested.last();
+    return m_viewModel.selectedMessage();
+}
+
+QString MessageDetailView::kindText() const
+{
+    return m_kind->isHidden() ? QString() : m_kind->text();
+}
+
+QString MessageDetailView::unreadableText() const
+{
+    return m_unreadable->isHidden() ? QString() : m_unreadable->text();
+}
+
+bool MessageDetailView::offersHeaders() const
+{
+    return !m_headersButton->isHidden();
+}
+
+QPlainTextEdit *MessageDetailView::showHeaders()
+{
+    if (!m_headers)
+        return nullptr;
+    auto *dialog = new QDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowTitle(tr("Internet Headers"));
+    auto *layout = new QVBoxLayout(dialog);
+    auto *text = new QPlainTextEdit(QString(*m_headers).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    text->setReadOnly(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    text->setLineWrapMode(QPlainTextEdit::NoWrap);
+    layout->addWidget(text);
+    dialog->resize(640, 420);
+    dialog->show();
+    return text;
 }
 
 std::optional<QString> MessageDetailView::headerValue(const QString &label) const

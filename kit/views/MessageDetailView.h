@@ -2,10 +2,13 @@
 
 #include "model/MailMessage.h"
 
+#include <QFuture>
 #include <QWidget>
 #include <optional>
 
 class QLabel;
+class QPlainTextEdit;
+class QPushButton;
 class QScrollArea;
 class QStackedWidget;
 class QTimer;
@@ -45,9 +48,26 @@ public:
     QString attachmentsTitle() const;
     QList<AttachmentView *> attachmentViews() const;
 
+    // Attached messages: opening one shows it in place of the message it is
+    // attached to; back returns one level. Finishes when shown (or failed).
+    QFuture<void> openAttachedMessage(const Attachment &attachment);
+    void goBack();
+    int nestingDepth() const { return int(m_nested.size()); }
+    // The message shown: the selected one, or the attached one opened in it.
+    std::optional<MailMessage> shownMessage() const;
+    // "Contact", "Appointment", ... above the subject; empty for mail.
+    QString kindText() const;
+    // The quiet line naming what could not be read; empty when all was read.
+    QString unreadableText() const;
+    // "Show Headers": offered when the message kept its internet headers;
+    // showing them opens a monospaced, selectable text.
+    bool offersHeaders() const;
+    QPlainTextEdit *showHeaders();
+
 private:
     void refresh();
     void showMessage(const MailMessage &message);
+    void showItemParts(const MailMessage &message);
 
     ostrelViewModel &m_viewModel;
     Platform &m_platform;
@@ -70,6 +90,12 @@ private:
     QScrollArea *m_chipScroller;
     BodyShown m_bodyShown = BodyShown::none;
     std::optional<QUuid> m_shownId;
+    QLabel *m_kind;
+    QLabel *m_unreadable;
+    QPushButton *m_back;
+    QPushButton *m_headersButton;
+    QList<MailMessage> m_nested;  // attached messages opened, outermost first
+    std::optional<QString> m_headers;
 };
 
 }  // namespace ostrel

@@ -121,6 +121,12 @@ void MessageRowView::paint(QPainter *painter, const QStyleOptionViewItem &option
         painter->drawText(QRect(x, y, w, lineTwo), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("!!"));
         x += w + 6;
     }
+    // Items that are not mail carry the symbol of their kind before the subject.
+    if (const ItemKind kind = itemKindFromClass(message->messageClass); kind != ItemKind::mail) {
+        const int icon = captionMetrics.height();
+        symbolIcon(itemKindIconName(kind), secondaryText).paint(painter, QRect(x, y + (lineTwo - icon) / 2, icon, icon));
+        x += icon + 4;
+    }
     const int clip = message->hasAttachments ? captionMetrics.height() : 0;
     const int subjectWidth = std::max(0, right - (clip ? clip + 4 : 0) - x);
     painter->setFont(subjectFont(read));

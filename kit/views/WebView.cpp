@@ -1,11 +1,13 @@
 #include "views/WebView.h"
 
+#include "bodies/PageAnchor.h"
 #include "platform/Platform.h"
 #include "views/BodyDocument.h"
 
 #include <QBuffer>
 #include <QContextMenuEvent>
 #include <QMenu>
+#include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -61,27 +63,50 @@ public:
     std::atomic<int> blocked{0};
 };
 
-// Hands user-clicked links to the desktop and stays on the message.
+// Stays on the message: the page loads its own document once, and nothing
+// else. Links the user clicks, in the page or for a new window, go to the
+// desktop; redirects, refreshes, form submissions, frames and windows the
+// page opens by itself go nowhere.
 class WebView::Page : public QWebEnginePage {
 public:
     Page(QWebEngineProfile *profile, Platform &platform, QObject *parent)
         : QWebEnginePage(profile, parent), m_platform(platform)
     {
+        connect(this, &QWebEnginePage::newWindowRequested, this, [this](QWebEngineNewWindowRequest &request) {
+            if (request.isUserInitiated() && !request.requestedUrl().isEmpty())
+                m_platform.openUrl(request.requestedUrl());
+        });
+    }
+
+    // The next navigation to document is the view's own load.
+    void expect(const QUrl &document)
+    {
+        m_expected = document;
+        m_document = document;
     }
 
 protected:
-    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool) override
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
     {
-        if (type == NavigationTypeLinkClicked && !url.isEmpty()) {
-            m_platform.openUrl(url);
-            return false;
+        if (isMainFrame && type != NavigationTypeRedirect && type != NavigationTypeFormSubmitted
+            && !m_expected.isEmpty() && url == m_expected) {
+            m_expected.clear();
+            return true;
         }
-        return true;
+        if (type == NavigationTypeLinkClicked && !url.isEmpty()) {
+            // A jump within the document scrolls it; any other link leaves for the desktop.
+            if (isMainFrame && url.adjusted(QUrl::RemoveFragment) == m_document && url.hasFragment())
+                return true;
+            m_platform.openUrl(url);
+        }
+        return false;
     }
     QWebEnginePage *createWindow(WebWindowType) override { return nullptr; }
 
 private:
     Platform &m_platform;
+    QUrl m_expected;
+    QUrl m_document;
 };
 
 WebView::WebView(Platform &platform, QWidget *parent)
@@ -105,7 +130,8 @@ WebView::WebView(Platform &platform, QWidget *parent)
     settings->setAttribute(QWebEngineSettings::DnsPrefetchEnabled, false);
     settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
 
-    auto *page = new Page(m_profile, platform, this);
+    m_page = new Page(m_profile, platform, this);
+    auto *page = m_page;
     page->setBackgroundColor(Qt::transparent);
     setPage(page);
     setAcceptDrops(false);
@@ -119,9 +145,11 @@ WebView::~WebView()
 
 void WebView::setHtml(const QString &html)
 {
-    m_document = styledDocument(html).toUtf8();
+    m_document = styledDocument(anchoredPage(html)).toUtf8();
     ++m_generation;
-    load(QUrl(QStringLiteral("%1://message/%2").arg(QLatin1String(urlScheme())).arg(m_generation)));
+    const QUrl document(QStringLiteral("%1://message/%2").arg(QLatin1String(urlScheme())).arg(m_generation));
+    m_page->expect(document);
+    load(document);
 }
 
 int WebView::blockedRequests() const

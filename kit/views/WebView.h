@@ -22,7 +22,8 @@ public:
     explicit WebView(Platform &platform, QWidget *parent = nullptr);
     ~WebView() override;
 
-    // Loads styledDocument(html); every call loads again, even the same text.
+    // Loads styledDocument(anchoredPage(html)); every call loads again, even
+    // the same text.
     void setHtml(const QString &html);
     const QByteArray &document() const { return m_document; }
     // Requests refused so far: everything that is not the document or data:.
@@ -39,6 +40,7 @@ private:
     QWebEngineProfile *m_profile;
     SchemeHandler *m_handler;
     Interceptor *m_interceptor;
+    Page *m_page = nullptr;
     QByteArray m_document;
     quint64 m_generation = 0;
 };

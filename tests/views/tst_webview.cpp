@@ -74,15 +74,24 @@ private slots:
         QCOMPARE(connections, 0);
     }
 
+    // Links the user clicks open outside, those meant for a new window (by
+    // their own target or the page's base target) too; the message stays.
+    void clickedLinksOpenOutside_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("link") << "<a href=\"https://example.org/news\"";
+        QTest::newRow("target _blank") << "<a target=\"_blank\" href=\"https://example.org/news\"";
+        QTest::newRow("base target _blank") << "<base target=\"_blank\"><a href=\"https://example.org/news\"";
+    }
     void clickedLinksOpenOutside()
     {
+        QFETCH(QString, link);
         test::FakePlatform platform;
         WebView view(platform);
         view.resize(400, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(loadAndWait(view, "<a href=\"https://example.org/news\" "
-                                  "style=\"display:block;width:100%;height:250px\">read more</a>"));
+        QVERIFY(loadAndWait(view, link + QStringLiteral(" style=\"display:block;width:100%;height:250px\">read more</a>")));
         const QUrl shown = view.url();
         QWidget *surface = view.focusProxy();
         QVERIFY(surface);
@@ -96,6 +105,50 @@ private slots:
         QCOMPARE(view.url(), shown);
         QTest::qWait(0);
         QCOMPARE(platform.openedUrls.count(QUrl("https://example.org/news")), platform.openedUrls.size());
+    }
+
+    // What rendered stays shown: nothing in a body moves its own page, and
+    // nothing reaches the loopback server on the way.
+    void bodyStaysPut_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("meta refresh to a remote page") << "<meta http-equiv=\"refresh\" content=\"0;url=%1/away\">";
+        QTest::newRow("meta refresh, upper case") << "<META HTTP-EQUIV=REFRESH CONTENT=\"0; URL=%1/away\">";
+        QTest::newRow("meta refresh to itself") << "<meta http-equiv=\"refresh\" content=\"0\">";
+        QTest::newRow("meta refresh to data") << "<meta http-equiv=\"refresh\" content=\"0;url=data:text/html,gone\">";
+        QTest::newRow("meta refresh in the body") << "<p>x</p><meta http-equiv=\"refresh\" content=\"0;url=%1/away\">";
+        QTest::newRow("frame that refreshes its parent")
+            << "<iframe src=\"data:text/html,<meta http-equiv=refresh content='0;url=%1/away'>\"></iframe>";
+        QTest::newRow("form that posts") << "<form action=\"%1/post\" method=\"post\"><input name=a value=b></form>";
+    }
+    void bodyStaysPut()
+    {
+        QFETCH(QString, body);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        int connections = 0;
+        connect(&server, &QTcpServer::newConnection, this, [&] {
+            ++connections;
+            delete server.nextPendingConnection();
+        });
+        const QString base = QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort());
+        test::FakePlatform platform;
+        WebView view(platform);
+        view.resize(400, 300);
+        view.show();
+        QVERIFY(loadAndWait(view, QStringLiteral("<html><head><title>kept</title></head><body><p>shown</p>%1</body></html>")
+                                      .arg(body.arg(base))));
+        const QUrl shown = view.url();
+        QSignalSpy started(&view, &QWebEngineView::loadStarted);
+        QSignalSpy changed(&view, &QWebEngineView::urlChanged);
+        // A refresh of 0 seconds fires right after the load; give it time to try.
+        QTest::qWait(1500);
+        QCOMPARE(view.url(), shown);
+        QCOMPARE(pageTitle(view), QStringLiteral("kept"));
+        QCOMPARE(started.count(), 0);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(connections, 0);
+        QVERIFY(platform.openedUrls.isEmpty());
     }
 
     void sameMessageLoadsAgain()
