@@ -296,9 +296,9 @@ void ostrelViewModel::takeListingResults()
     const qsizetype middle = m_rows.size();
     m_rows.append(std::move(incoming));
     std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    refreshShownRows();
     if (last)
         finishListing();
-    refreshShownRows();
 }
 
 void ostrelViewModel::finishListing()

@@ -1,6 +1,7 @@
 // The main window over real archives, with injected panels and alerts.
 #include "FakePlatform.h"
 #include "MemoryEngine.h"
+#include "StoredValue.h"
 #include "TestSupport.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/AttachmentView.h"
