@@ -194,7 +194,10 @@ QFuture<void> ostrelViewModel::openPSTFile(const QUrl &url)
     setSelectedFolder(std::nullopt);
     stop(m_read);
     ++m_readGeneration;
-    m_selectedRowId.reset();
+    if (m_selectedRowId) {
+        m_selectedRowId.reset();
+        emit selectedRowChanged();
+    }
     setSelectedMessage(std::nullopt);
     clearRows();
 
@@ -242,7 +245,10 @@ QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
     setSelectedFolder(folder);
     stop(m_read);
     ++m_readGeneration;
-    m_selectedRowId.reset();
+    if (m_selectedRowId) {
+        m_selectedRowId.reset();
+        emit selectedRowChanged();
+    }
     m_messageFailure.reset();
     if (assign(m_readingMessage, false))
         emit isReadingMessageChanged();
@@ -296,9 +302,9 @@ void ostrelViewModel::takeListingResults()
     const qsizetype middle = m_rows.size();
     m_rows.append(std::move(incoming));
     std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    refreshShownRows();
     if (last)
         finishListing();
-    refreshShownRows();
 }
 
 void ostrelViewModel::finishListing()
@@ -366,6 +372,7 @@ void ostrelViewModel::selectMessage(const QUuid &rowId)
         return;
     stop(m_read);
     m_selectedRowId = rowId;
+    emit selectedRowChanged();
     m_messageFailure.reset();
     setSelectedMessage(std::nullopt);
     if (assign(m_readingMessage, true))

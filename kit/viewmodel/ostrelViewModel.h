@@ -140,6 +140,7 @@ signals:
     void selectedFolderChanged();
     void rowsChanged();
     void selectedMessageChanged();
+    void selectedRowChanged();
     void isReadingMessageChanged();
     void bodySearchChanged();
     void previewsChanged();

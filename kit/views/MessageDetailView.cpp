@@ -195,6 +195,7 @@ MessageDetailView::MessageDetailView(ostrelViewModel &viewModel, Platform &platf
 
     connect(&m_viewModel, &ostrelViewModel::selectedMessageChanged, this, &MessageDetailView::refresh);
     connect(&m_viewModel, &ostrelViewModel::isReadingMessageChanged, this, &MessageDetailView::refresh);
+    connect(&m_viewModel, &ostrelViewModel::selectedRowChanged, this, &MessageDetailView::refresh);
     refresh();
 }
 

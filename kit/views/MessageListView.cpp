@@ -119,7 +119,7 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
     connect(&m_viewModel, &ostrelViewModel::previewsChanged, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(&m_viewModel, &ostrelViewModel::bodySearchChanged, this, &MessageListView::refreshNote);
     connect(&m_viewModel, &ostrelViewModel::selectedFolderChanged, this, &MessageListView::refresh);
-    connect(&m_viewModel, &ostrelViewModel::selectedMessageChanged, this, &MessageListView::refreshSelection);
+    connect(&m_viewModel, &ostrelViewModel::selectedRowChanged, this, &MessageListView::refreshSelection);
     // Selection, not the current row: focusing the list makes a row current
     // without choosing it.
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {

@@ -4,6 +4,7 @@
 #include "FakePlatform.h"
 #include "MemoryEngine.h"
 #include "TestSupport.h"
+#include "viewmodel/SearchMatcher.h"
 #include "viewmodel/ostrelViewModel.h"
 
 #include <QFile>
@@ -150,8 +151,17 @@ private slots:
         ChangeLog log(*vm);
         QSignalSpy loading(vm.get(), &ostrelViewModel::isLoadingChanged);
         open(*vm, corpusUrl("processpst_flags_john_doe.pst"));
-        QCOMPARE(log.names, QStringList({"isLoading", "rows", "folders", "currentFileName", "recentFiles",
-                                         "selectedFolder", "rows", "rows", "isLoading"}));
+        // Rows arrive in one or more parts; a body scan for the search text
+        // may add its matches after loading ends.
+        QStringList names;
+        for (const QString &name : std::as_const(log.names)) {
+            if (names.isEmpty() || names.constLast() != name)
+                names.append(name);
+        }
+        while (names.constLast() == QLatin1String("rows"))
+            names.removeLast();
+        QCOMPARE(names, QStringList({"isLoading", "rows", "folders", "currentFileName", "recentFiles",
+                                     "selectedFolder", "rows", "isLoading"}));
         QCOMPARE(loading.count(), 2);
         QVERIFY(!vm->isLoading());
         QVERIFY(vm->selectedFolder());
@@ -301,10 +311,11 @@ private slots:
         QCOMPARE(vm->shownRows().size(), 1);
 
         vm->setSearchText(QStringLiteral("okapi"));
-        QVERIFY(vm->shownRows().isEmpty());  // the body is not a row field
         QVERIFY(test::waitFor(vm->bodySearch()));
         QCOMPARE(vm->shownRows().size(), 1);
         QCOMPARE(vm->shownRows().constFirst().subject, QStringLiteral("plain"));
+        // It was found by its body: no field of its row holds the word.
+        QVERIFY(!rowMatches(vm->shownRows().constFirst(), SearchMatcher(QStringLiteral("okapi"))));
         QCOMPARE(vm->bodySearchScanned(), 240);
 
         // A new text cancels the old scan and its matches.
