@@ -136,7 +136,8 @@ private slots:
             for (const MailMessage &message : page.value()) {
                 QVERIFY(!message.subject.isEmpty());
                 QVERIFY2(!message.subject.startsWith(QChar(0x0001)), "subject prefix markers are not text");
-                withText += message.bodyText.has_value();
+                // The manifest counts stored plain-text bodies, not text read from RTF.
+                withText += message.bodyText.has_value() && message.shownBody != ShownBody::textFromRtf;
             }
             loaded += int(page.value().size());
         }

@@ -51,13 +51,16 @@ class TestItemDetail : public QObject {
         return vm;
     }
 
-    static const MailMessage *withSubject(const ostrelViewModel &vm, const QString &subject)
+    // Selects the row with subject and waits until its message is read.
+    static bool select(ostrelViewModel &vm, const QString &subject)
     {
-        for (const MailMessage &message : vm.messages()) {
-            if (message.subject == subject)
-                return &message;
+        for (const MessageRow &row : vm.rows()) {
+            if (row.subject == subject) {
+                vm.selectMessage(row.id);
+                return test::waitFor(vm.messageRead());
+            }
         }
-        return nullptr;
+        return false;
     }
 
 private slots:
@@ -76,7 +79,7 @@ private slots:
             {test::mail("First").text("top").attach("a.txt", "a").attachMessage(second), test::mail("Other")});
         QVERIFY(vm);
         MessageDetailView view(*vm, m_platform);
-        vm->selectMessage(*withSubject(*vm, "First"));
+        QVERIFY(select(*vm, "First"));
         QCOMPARE(view.subject()->text(), QStringLiteral("First"));
         QCOMPARE(view.nestingDepth(), 0);
 
@@ -112,7 +115,7 @@ private slots:
         // A new selection leaves any opened message.
         QVERIFY(test::waitFor(view.openAttachedMessage(view.attachmentViews().last()->attachment())));
         QCOMPARE(view.nestingDepth(), 1);
-        vm->selectMessage(*withSubject(*vm, "Other"));
+        QVERIFY(select(*vm, "Other"));
         QCOMPARE(view.nestingDepth(), 0);
         QCOMPARE(view.subject()->text(), QStringLiteral("Other"));
     }
@@ -143,7 +146,8 @@ private slots:
         auto vm = viewModelOver({item});
         QVERIFY(vm);
         MessageDetailView view(*vm, m_platform);
-        vm->selectMessage(vm->messages().at(0));
+        vm->selectMessage(vm->rows().at(0).id);
+        QVERIFY(test::waitFor(vm->messageRead()));
         QCOMPARE(view.kindText(), kind);
         QCOMPARE(view.plainText(), QStringLiteral("the text"));
         if (!label.isEmpty())
@@ -156,9 +160,9 @@ private slots:
                                  test::mail("Damaged").recipientsUnreadable("gone").attachmentsUnreadable("bad")});
         QVERIFY(vm);
         MessageDetailView view(*vm, m_platform);
-        vm->selectMessage(*withSubject(*vm, "Whole"));
+        QVERIFY(select(*vm, "Whole"));
         QCOMPARE(view.unreadableText(), QString());
-        vm->selectMessage(*withSubject(*vm, "Damaged"));
+        QVERIFY(select(*vm, "Damaged"));
         QCOMPARE(view.unreadableText(), QStringLiteral("Could not be read: recipients, attachments"));
     }
 
@@ -169,10 +173,10 @@ private slots:
         QVERIFY(vm);
         MessageDetailView view(*vm, m_platform);
         view.show();
-        vm->selectMessage(*withSubject(*vm, "Plain"));
+        QVERIFY(select(*vm, "Plain"));
         QVERIFY(!view.offersHeaders());
         QCOMPARE(view.showHeaders(), nullptr);
-        vm->selectMessage(*withSubject(*vm, "Headed"));
+        QVERIFY(select(*vm, "Headed"));
         QVERIFY(view.offersHeaders());
         QPlainTextEdit *text = view.showHeaders();
         QVERIFY(text);
