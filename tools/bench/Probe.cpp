@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <malloc.h>
+#include <time.h>
 #include <memory>
 
 namespace ostrel::bench {
@@ -49,6 +50,15 @@ constexpr int kMessagesOpened = 21;
 double msSince(const QElapsedTimer &clock)
 {
     return double(clock.nsecsElapsed()) / 1e6;
+}
+
+// CPU time of the calling thread or of the whole process, in ms: on a
+// shared machine the wall clock also counts other programs' turns.
+double cpuMs(clockid_t clock)
+{
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
 // Ticks every few milliseconds on the main thread and keeps the longest
@@ -120,6 +130,7 @@ std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine,
 
     PSTActor actor(engine);
     StallMeter meter;
+    const double cpuStart = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
     QElapsedTimer clock;
     clock.start();
     const PSTResult<QList<MailFolder>> tree = await(actor.openFile(QUrl::fromLocalFile(path)));
@@ -140,6 +151,7 @@ std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine,
 
     const auto first = await(actor.loadMessages(*largest, 0, 100));
     const double firstPageMs = msSince(clock);
+    const double firstPageCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
     const qint64 rssFirstPage = peakRssKiB();
     if (!first)
         return fail(QStringLiteral("first page"), first.error());
@@ -176,6 +188,7 @@ std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine,
     return QJsonObject{{"engine", actor.engineName()},
                        {"openMs", openMs},
                        {"firstPageMs", firstPageMs},
+                       {"firstPageCpuMs", firstPageCpuMs},
                        {"pageLargestMs", pageLargestMs},
                        {"pageSmallMs", pageSmallMs},
                        {"rssOpenKiB", rssOpen},
@@ -265,10 +278,14 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     const qint64 heapBefore = heapBytesInUse();
     QList<RawRow> rows;
     double firstChunkMs = -1;
+    double firstChunkCpuMs = -1;
+    const double listCpuStart = cpuMs(CLOCK_THREAD_CPUTIME_ID);
     clock.restart();
     const auto listing = reader.listFolder(largest->node, [&](QList<RawRow> &&chunk) {
-        if (firstChunkMs < 0)
+        if (firstChunkMs < 0) {
             firstChunkMs = msSince(clock);
+            firstChunkCpuMs = cpuMs(CLOCK_THREAD_CPUTIME_ID) - listCpuStart;
+        }
         rows.append(std::move(chunk));
         return true;
     });
@@ -281,6 +298,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
         times.append(rowTime(row.columns));
     const QList<qsizetype> order = newestFirst(times);
     const double allRowsMs = msSince(clock);
+    const double allRowsCpuMs = cpuMs(CLOCK_THREAD_CPUTIME_ID) - listCpuStart;
     const qint64 heapAfter = heapBytesInUse();
     if (rows.isEmpty()) {
         if (error)
@@ -313,8 +331,10 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     const QString word =
         searchWord(rules::subject(rules::text(rows[order[order.size() / 2]].columns, rules::Tag::subject)));
     QList<double> keystrokeMs;
+    QList<double> keystrokeCpuMs;
     qint64 lastMatches = 0;
     for (const QString &typed : keystrokes(word)) {
+        const double keyCpuStart = cpuMs(CLOCK_THREAD_CPUTIME_ID);
         clock.restart();
         const SearchMatcher matcher(typed);
         qint64 matches = 0;
@@ -323,10 +343,12 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
                 ++matches;
         }
         keystrokeMs.append(msSince(clock));
+        keystrokeCpuMs.append(cpuMs(CLOCK_THREAD_CPUTIME_ID) - keyCpuStart);
         lastMatches = matches;
     }
     const auto read = summarize(readMs);
     const auto keystroke = summarize(keystrokeMs);
+    const auto keystrokeCpu = summarize(keystrokeCpuMs);
     return QJsonObject{{"engine", reader.name()},
                        {"openMs", openMs},
                        {"folder", qint64(largest->node)},
@@ -336,11 +358,14 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
                        {"firstScreenMs", openMs + firstChunkMs},
                        {"listMs", listMs},
                        {"allRowsMs", allRowsMs},
+                       {"allRowsCpuMs", allRowsCpuMs},
+                       {"firstChunkCpuMs", firstChunkCpuMs},
                        {"bytesPerRow", double(heapAfter - heapBefore) / double(rows.size())},
                        {"messageReadMedianMs", read ? read->median : 0.0},
                        {"searchWord", word},
                        {"keystrokeMedianMs", keystroke ? keystroke->median : 0.0},
                        {"keystrokeMaxMs", keystroke ? keystroke->max : 0.0},
+                       {"keystrokeCpuMedianMs", keystrokeCpu ? keystrokeCpu->median : 0.0},
                        {"keystrokeMatches", lastMatches}};
 }
 

@@ -23,6 +23,10 @@ std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine,
 // sorted newest first, the time to its first chunk, the heap the rows hold,
 // whole messages read by key,
 // and search keystrokes over their fields with the viewer's matcher.
+// TODO(lead): the main thread's longest stall while the window lists,
+// scrolls and searches a whole folder needs the window's whole-folder list;
+// until it lands, the stall is measured only around the actor's pages
+// (probeViewer).
 std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine, QString *error);
 
 // libpff's own open and close of the same file, nothing else: the cost the
