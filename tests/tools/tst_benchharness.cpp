@@ -152,6 +152,42 @@ private slots:
         QVERIFY(!parseCallgrindAnnotate("valgrind: no data\n", 10));
     }
 
+    void functionNames_data()
+    {
+        QTest::addColumn<QString>("annotated");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("file and object")
+            << "kit/pst/PSTActor.cpp:ostrel::PSTActor::State::load(QUuid const&) [/work/b/ostrel-bench]"
+            << "ostrel::PSTActor::State::load(QUuid const&)";
+        QTest::newRow("unknown file") << "???:libpff_item_free [/usr/lib/libpff.so.1]" << "libpff_item_free";
+        QTest::newRow("no object") << "/usr/include/c++/12/bits/std_function.h:ostrel::SerialExecutor::run()"
+                                   << "ostrel::SerialExecutor::run()";
+        QTest::newRow("no file keeps the scope") << "ostrel::pst::Heap::value(unsigned int) const"
+                                                 << "ostrel::pst::Heap::value(unsigned int) const";
+    }
+    void functionNames()
+    {
+        QFETCH(QString, annotated);
+        QFETCH(QString, name);
+        QCOMPARE(functionName(annotated), name);
+    }
+
+    void distinctLines()
+    {
+        const QList<ProfileLine> lines{
+            {900, 90, QStringLiteral("/work/a/x.cpp:ostrel::f() [bin]")},
+            {890, 89, QStringLiteral("x.cpp:ostrel::f() [bin]")},
+            {500, 50, QStringLiteral("y.cpp:ostrel::g() [bin]")},
+            {400, 40, QStringLiteral("z.cpp:ostrel::h() [bin]")},
+        };
+        const auto two = distinctFunctions(lines, 2);
+        QCOMPARE(two.size(), 2);
+        QCOMPARE(two[0].function, QStringLiteral("ostrel::f()"));
+        QCOMPARE(two[0].cost, 900);
+        QCOMPARE(two[1].function, QStringLiteral("ostrel::g()"));
+        QCOMPARE(distinctFunctions(lines, 10).size(), 3);
+    }
+
     void archiveKeys()
     {
         const QString a = archiveKey(QStringLiteral("messages=10"), "writer-1");
@@ -161,6 +197,121 @@ private slots:
         QVERIFY(archiveKey(QStringLiteral("messages=10"), "writer-2") != a);
         // The settings end where the writer begins.
         QVERIFY(archiveKey(QStringLiteral("messages=1"), "0writer-1") != a);
+    }
+
+    void engines_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QStringList>("engines");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("both, native first") << "both" << QStringList{"native", "libpff"} << true;
+        QTest::newRow("native") << "native" << QStringList{"native"} << true;
+        QTest::newRow("libpff") << "libpff" << QStringList{"libpff"} << true;
+        QTest::newRow("automatic is no engine of its own") << "automatic" << QStringList{} << false;
+        QTest::newRow("case matters") << "Native" << QStringList{} << false;
+        QTest::newRow("empty") << "" << QStringList{} << false;
+    }
+    void engines()
+    {
+        QFETCH(QString, option);
+        QFETCH(QStringList, engines);
+        QFETCH(bool, valid);
+        const auto list = engineList(option);
+        QCOMPARE(list.has_value(), valid);
+        if (valid)
+            QCOMPARE(*list, engines);
+    }
+
+    void targets_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<bool>("strict");
+        QTest::addColumn<bool>("met");
+        QTest::addColumn<QString>("tail");
+        QTest::newRow("below") << 12.0 << 15.0 << true << true << "(limit < 15.0 ms) met";
+        QTest::newRow("at an at-most limit") << 20.0 << 20.0 << false << true << "(limit <= 20.0 ms) met";
+        QTest::newRow("at an under limit") << 15.0 << 15.0 << true << false << "(limit < 15.0 ms) MISSED by 0.000 ms";
+        QTest::newRow("above") << 45.5 << 30.0 << false << false << "(limit <= 30.0 ms) MISSED by 15.5 ms";
+    }
+    void targets()
+    {
+        QFETCH(double, value);
+        QFETCH(double, limit);
+        QFETCH(bool, strict);
+        QFETCH(bool, met);
+        QFETCH(QString, tail);
+        const Target t{QStringLiteral("page"), value, limit, QStringLiteral("ms"), strict};
+        QCOMPARE(ostrel::bench::met(t), met);
+        const QString line = targetLine(t);
+        QVERIFY2(line.endsWith(tail), qPrintable(line));
+        QVERIFY2(line.contains(QStringLiteral(": %1 ms").arg(figure(value, QStringLiteral("ms")))), qPrintable(line));
+    }
+
+    void figures_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("MiB to a tenth") << 63.96 << "MiB" << "64.0";
+        QTest::newRow("below 1 ms") << 0.4567 << "ms" << "0.457";
+        QTest::newRow("a few ms") << 3.14159 << "ms" << "3.14";
+        QTest::newRow("tens") << 12.345 << "ms" << "12.3";
+        QTest::newRow("hundreds") << 456.7 << "B" << "457";
+        QTest::newRow("thousands") << 1106000.4 << "ms" << "1106000";
+        QTest::newRow("negative keeps its places") << -12.345 << "MiB" << "-12.3";
+    }
+    void figures()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, unit);
+        QFETCH(QString, text);
+        QCOMPARE(figure(value, unit), text);
+    }
+
+    void newestFirstOrder_data()
+    {
+        QTest::addColumn<QList<quint64>>("times");
+        QTest::addColumn<QList<qsizetype>>("order");
+        QTest::newRow("empty") << QList<quint64>{} << QList<qsizetype>{};
+        QTest::newRow("reversed storage") << QList<quint64>{1, 2, 3} << QList<qsizetype>{2, 1, 0};
+        QTest::newRow("ties keep storage order") << QList<quint64>{5, 9, 5, 9} << QList<qsizetype>{1, 3, 0, 2};
+        QTest::newRow("no date sorts last, in storage order")
+            << QList<quint64>{0, 7, 0, 3} << QList<qsizetype>{1, 3, 0, 2};
+        QTest::newRow("newest anywhere comes first") << QList<quint64>{4, 3, 2, 1, 99} << QList<qsizetype>{4, 0, 1, 2, 3};
+    }
+    void newestFirstOrder()
+    {
+        QFETCH(QList<quint64>, times);
+        QFETCH(QList<qsizetype>, order);
+        QCOMPARE(newestFirst(times), order);
+    }
+
+    void spread_data()
+    {
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<qint64>>("positions");
+        QTest::newRow("nothing to spread over") << qint64(0) << 21 << QList<qint64>{};
+        QTest::newRow("none asked") << qint64(10) << 0 << QList<qint64>{};
+        QTest::newRow("one row") << qint64(1) << 21 << QList<qint64>{0};
+        QTest::newRow("one asked") << qint64(100) << 1 << QList<qint64>{0};
+        QTest::newRow("fewer rows than asked, each once") << qint64(4) << 21 << QList<qint64>{0, 1, 2, 3};
+        QTest::newRow("first, last and between") << qint64(101) << 5 << QList<qint64>{0, 25, 50, 75, 100};
+        QTest::newRow("uneven") << qint64(10) << 3 << QList<qint64>{0, 4, 9};
+    }
+    void spread()
+    {
+        QFETCH(qint64, total);
+        QFETCH(int, count);
+        QFETCH(QList<qint64>, positions);
+        QCOMPARE(spreadPositions(total, count), positions);
+    }
+
+    void typing()
+    {
+        QCOMPARE(keystrokes(QStringLiteral("Bär")), (QStringList{"B", "Bä", "Bär"}));
+        QVERIFY(keystrokes(QString()).isEmpty());
     }
 };
 

@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -219,6 +222,41 @@ std::optional<Profile> parseCallgrindAnnotate(const QByteArray &text, int count)
     return profile;
 }
 
+QString functionName(const QString &annotated)
+{
+    QString name = annotated;
+    if (name.endsWith(QLatin1Char(']'))) {
+        const qsizetype object = name.lastIndexOf(QLatin1String(" ["));
+        if (object >= 0)
+            name.truncate(object);
+    }
+    // The file ends at the first single colon; a function's own are doubled.
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] != QLatin1Char(':'))
+            continue;
+        if (i + 1 < name.size() && name[i + 1] == QLatin1Char(':'))
+            break;
+        return name.mid(i + 1);
+    }
+    return name;
+}
+
+QList<ProfileLine> distinctFunctions(const QList<ProfileLine> &lines, int count)
+{
+    QList<ProfileLine> distinct;
+    QSet<QString> seen;
+    for (const ProfileLine &line : lines) {
+        if (distinct.size() >= count)
+            break;
+        const QString name = functionName(line.function);
+        if (seen.contains(name))
+            continue;
+        seen.insert(name);
+        distinct.append({line.cost, line.percent, name});
+    }
+    return distinct;
+}
+
 QString archiveKey(const QString &settings, const QByteArray &writerBytes)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
@@ -226,6 +264,77 @@ QString archiveKey(const QString &settings, const QByteArray &writerBytes)
     hash.addData(QByteArrayView("\0", 1));
     hash.addData(writerBytes);
     return QString::fromLatin1(hash.result().toHex().left(16));
+}
+
+std::optional<QStringList> engineList(const QString &option)
+{
+    if (option == QLatin1String("both"))
+        return QStringList{QStringLiteral("native"), QStringLiteral("libpff")};
+    if (option == QLatin1String("native") || option == QLatin1String("libpff"))
+        return QStringList{option};
+    return std::nullopt;
+}
+
+bool met(const Target &target)
+{
+    return target.strict ? target.value < target.limit : target.value <= target.limit;
+}
+
+QString figure(double value, const QString &unit)
+{
+    if (unit == QLatin1String("MiB"))
+        return QString::number(value, 'f', 1);
+    const double size = std::abs(value);
+    if (size >= 1000)
+        return QString::number(value, 'f', 0);
+    return QString::number(value, 'f', size >= 100 ? 0 : size >= 10 ? 1 : size >= 1 ? 2 : 3);
+}
+
+QString targetLine(const Target &target)
+{
+    const bool ok = met(target);
+    QString line = QStringLiteral("  %1: %2 %3 (limit %4%5 %3) %6")
+                       .arg(target.what.leftJustified(52), figure(target.value, target.unit), target.unit,
+                            target.strict ? QStringLiteral("< ") : QStringLiteral("<= "),
+                            figure(target.limit, target.unit), ok ? QStringLiteral("met") : QStringLiteral("MISSED"));
+    if (!ok)
+        line += QStringLiteral(" by %1 %2").arg(figure(target.value - target.limit, target.unit), target.unit);
+    return line;
+}
+
+QList<qsizetype> newestFirst(const QList<quint64> &times)
+{
+    QList<qsizetype> order(times.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(), [&times](qsizetype a, qsizetype b) {
+        const quint64 ta = times[a];
+        const quint64 tb = times[b];
+        if ((ta == 0) != (tb == 0))
+            return tb == 0;
+        return ta > tb;
+    });
+    return order;
+}
+
+QList<qint64> spreadPositions(qint64 total, int count)
+{
+    QList<qint64> positions;
+    if (total <= 0 || count <= 0)
+        return positions;
+    if (count == 1 || total == 1)
+        return {0};
+    const qint64 n = std::min<qint64>(total, count);
+    for (qint64 i = 0; i < n; ++i)
+        positions.append(i * (total - 1) / (n - 1));
+    return positions;
+}
+
+QStringList keystrokes(const QString &word)
+{
+    QStringList typed;
+    for (qsizetype i = 1; i <= word.size(); ++i)
+        typed.append(word.left(i));
+    return typed;
 }
 
 }  // namespace ostrel::bench

@@ -56,8 +56,48 @@ struct Profile {
 };
 std::optional<Profile> parseCallgrindAnnotate(const QByteArray &text, int count);
 
+// A function of callgrind_annotate's table without the source file before
+// it and the object after it: "f.cpp:ns::g(int) [/bin/x]" is "ns::g(int)".
+QString functionName(const QString &annotated);
+// The lines in order, each function once (its first line) under its bare
+// name, up to count of them.
+QList<ProfileLine> distinctFunctions(const QList<ProfileLine> &lines, int count);
+
 // A short, stable name for what an archive is made from: the writer's
 // settings and the writer program itself, so a changed writer makes anew.
 QString archiveKey(const QString &settings, const QByteArray &writerBytes);
+
+// The engines a run measures, from --engine: "native", "libpff" or "both"
+// (both in that order); nothing for any other word.
+std::optional<QStringList> engineList(const QString &option);
+
+// A figure against its limit. A strict limit must be undercut ("under
+// 15 ms"), the others only not exceeded ("at most 20 ms").
+struct Target {
+    QString what;
+    double value = 0;
+    double limit = 0;
+    QString unit;
+    bool strict = false;
+};
+bool met(const Target &target);
+// "  what: value unit (limit ...) met", or "MISSED by ..." with the excess.
+QString targetLine(const Target &target);
+
+// A figure as the tables print it: MiB to a tenth, others to three
+// significant places or whole numbers from 1000 on.
+QString figure(double value, const QString &unit);
+
+// The positions of rows in list order, newest first: a stable sort on the
+// time (0 meaning none, which sorts last), ties in storage order.
+QList<qsizetype> newestFirst(const QList<quint64> &times);
+
+// count positions spread evenly over [0, total): the first, the last and
+// those between, each once; fewer when total is smaller.
+QList<qint64> spreadPositions(qint64 total, int count);
+
+// What a person types, one keystroke at a time: every prefix of word,
+// shortest first.
+QStringList keystrokes(const QString &word);
 
 }  // namespace ostrel::bench
