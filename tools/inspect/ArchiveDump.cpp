@@ -46,6 +46,8 @@ bool ArchiveDump::print(const RawArchive &archive)
 {
     if (archive.folders.failure)
         explain({}, QStringLiteral("sub folders"), *archive.folders.failure);
+    if (archive.namedPropertiesFailure)
+        explain({}, QStringLiteral("named properties"), *archive.namedPropertiesFailure);
     for (const RawFolder *folder : byNode(archive.folders.value))
         printFolder(*folder, {});
     m_out.flush();
