@@ -6,12 +6,17 @@
 #include "TestSupport.h"
 #include "pst/PSTActor.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <functional>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace ostrel;
 namespace pw = ostrel::pstwriter;
+
+Q_DECLARE_METATYPE(ostrel::EngineChoice)
 
 namespace {
 PSTResult<QList<MailFolder>> openSync(PSTActor &actor, const QString &path)
@@ -285,6 +290,61 @@ private slots:
         const auto other = loadSync(actor, *findFolder(opened.value(), posteingang), 0, 100);
         QVERIFY(other.hasValue());
         QCOMPARE(other->size(), 2);
+    }
+
+    void leavesTheArchiveUntouched_data()
+    {
+        QTest::addColumn<EngineChoice>("engine");
+        QTest::newRow("native") << EngineChoice::native;
+        QTest::newRow("libpff") << EngineChoice::libpff;
+    }
+    void leavesTheArchiveUntouched()
+    {
+        // Open, every page of every folder, every attachment saved: the
+        // archive's bytes and modification time stay as they were, even
+        // where the file may be written.
+        QFETCH(EngineChoice, engine);
+        const auto digest = [this] {
+            QFile f(m_path);
+            QCryptographicHash h(QCryptographicHash::Sha256);
+            return f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result() : QByteArray();
+        };
+        const QByteArray before = digest();
+        QVERIFY(!before.isEmpty());
+        const QDateTime modified = QFileInfo(m_path).lastModified();
+        const QFileDevice::Permissions permissions = QFile::permissions(m_path);
+        QVERIFY(permissions & QFileDevice::WriteOwner);
+        int saved = 0;
+        {
+            PSTActor actor(engine);
+            const auto opened = openSync(actor, m_path);
+            QVERIFY(opened.hasValue());
+            QCOMPARE(actor.engineName(), engine == EngineChoice::native ? QStringLiteral("native") : QStringLiteral("libpff"));
+            std::function<void(const QList<MailFolder> &)> walk = [&](const QList<MailFolder> &folders) {
+                for (const MailFolder &folder : folders) {
+                    for (qint64 offset = 0; offset < folder.messageCount; offset += 100) {
+                        const auto page = loadSync(actor, folder, offset, 100);
+                        QVERIFY(page.hasValue());
+                        for (const MailMessage &m : *page) {
+                            for (const Attachment &a : m.attachments) {
+                                const QString to = m_dir.filePath(QStringLiteral("saved-%1").arg(++saved));
+                                auto written = actor.saveAttachment(a, to);
+                                QVERIFY(test::waitFor(written));
+                                QVERIFY(written.result().hasValue());
+                                QCOMPARE(written.result().value(), a.size);
+                                QFile::remove(to);
+                            }
+                        }
+                    }
+                    walk(folder.children);
+                }
+            };
+            walk(opened.value());
+        }
+        QCOMPARE(saved, 4);
+        QCOMPARE(digest(), before);
+        QCOMPARE(QFileInfo(m_path).lastModified(), modified);
+        QCOMPARE(QFile::permissions(m_path), permissions);
     }
 };
 

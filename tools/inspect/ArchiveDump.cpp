@@ -46,6 +46,8 @@ bool ArchiveDump::print(const RawArchive &archive)
 {
     if (archive.folders.failure)
         explain({}, QStringLiteral("sub folders"), *archive.folders.failure);
+    if (archive.namedPropertiesFailure)
+        explain({}, QStringLiteral("named properties"), *archive.namedPropertiesFailure);
     for (const RawFolder *folder : byNode(archive.folders.value))
         printFolder(*folder, {});
     m_out.flush();
@@ -142,8 +144,12 @@ JsonLine ArchiveDump::messageFields(const RawMessage &raw, const QStringList &pa
                                                             return true;
                                                         });
         // An attached message has no file bytes to hash; anything else that
-        // will not stream is damage and is named.
-        if (!streamed && !rules::isAttachedMessage(raw.attachments.value[k])) {
+        // will not stream is damage and is named, and so is an attached
+        // message that could not be read.
+        if (const auto &failure = raw.attachments.value[k].embeddedFailure) {
+            unreadable << QStringLiteral("attachment %1").arg(k);
+            explain(path, QStringLiteral("attachment %1 of \"%2\"").arg(k).arg(record.subject), *failure);
+        } else if (!streamed && !rules::isAttachedMessage(raw.attachments.value[k])) {
             unreadable << QStringLiteral("attachment %1").arg(k);
             explain(path, QStringLiteral("attachment %1 of \"%2\"").arg(k).arg(record.subject), streamed.error());
         }

@@ -177,7 +177,7 @@ decompressed bytes). An attachment's sha256 is that of the bytes streamed
 from the archive, null when the archive gives none (an attached message).
 "unreadable" names the parts that could not be read (subFolders,
 messageCount, recipients, attachments, "attachment N" for one whose bytes
-would not stream); why goes to standard error, and the exit status is 3.
+would not stream or an attached message that could not be read); why goes to standard error, and the exit status is 3.
 Two engines that read an archive alike print the same bytes.
 
 Standard error says which engine read the archive.)";

@@ -101,7 +101,12 @@ struct Readable {
     std::optional<QString> failure;  // "could not be read", and why
 
     bool readable() const { return !failure.has_value(); }
-    friend bool operator==(const Readable &, const Readable &) = default;
+    // Not defaulted: clang would check it while a folder's list of folders
+    // is still an incomplete type.
+    friend bool operator==(const Readable &a, const Readable &b)
+    {
+        return a.value == b.value && a.failure == b.failure;
+    }
 };
 
 // Finds a message again within one open archive: the node id of a message
@@ -143,6 +148,9 @@ struct RawArchive {
     PropertyBag store;
     quint32 rootFolder = 0;
     Readable<QList<RawFolder>> folders;
+    // Why named properties (ids from 0x8000) are missing from every bag of
+    // this archive: the map of their names could not be read.
+    std::optional<QString> namedPropertiesFailure;
 
     friend bool operator==(const RawArchive &, const RawArchive &) = default;
 };

@@ -9,6 +9,17 @@ namespace {
 
 constexpr QLatin1StringView kMessage("message");
 
+// An OLE object (attach method 6) also keeps its data as an object: the
+// subnode it names holds the object's storage, not a message.
+constexpr quint16 kAttachMethod = 0x3705;
+constexpr qint64 kAttachOle = 6;
+
+bool isOleObject(const PropertyMap &attachment)
+{
+    const auto it = attachment.constFind(kAttachMethod);
+    return it != attachment.cend() && it->toInteger() == kAttachOle;
+}
+
 Error bad(const QString &what)
 {
     return Error::damaged(kMessage, what);
@@ -140,10 +151,15 @@ Result<MessageRecord> MessageReader::read(const NodeLocation &at, qsizetype maxV
                 auto object = apc->read(*data, 64);
                 if (object && object->bytes.size() >= 8) {
                     const quint32 sub = bytes::get32(object->bytes, 0);
-                    if (auto se = m_db.subnode(entry->bidSub, sub))
-                        a.embedded = NodeLocation{sub, se->bidData, se->bidSub};
-                    else
+                    if (auto se = m_db.subnode(entry->bidSub, sub); !se) {
                         a.failure = se.error().text;
+                    } else if (!isOleObject(a.properties)) {
+                        a.embedded = NodeLocation{sub, se->bidData, se->bidSub};
+                    } else if (auto tree = m_db.dataTree(se->bidData)) {
+                        a.dataSize = qint64(tree->total);
+                    } else {
+                        a.failure = tree.error().text;
+                    }
                 } else {
                     a.failure = object ? QStringLiteral("message: attached message reference of %1 bytes").arg(object->bytes.size())
                                        : object.error().text;
@@ -202,8 +218,27 @@ Result<AttachmentData> MessageReader::attachmentData(const NodeLocation &message
     const auto e = pc->find(kAttachData);
     if (!e)
         return AttachmentData{};
-    if (e->type == ptype::Object)
-        return Error{Error::Kind::Unsupported, QStringLiteral("attachment %1 of message %2 is a message, not bytes").arg(index).arg(hex(message.nid))};
+    if (e->type == ptype::Object) {
+        const auto method = pc->find(kAttachMethod);
+        const auto methodValue = method ? pc->read(*method, 8) : Result<PropertyValue>(Error{Error::Kind::Missing, {}});
+        if (!methodValue || methodValue->toInteger() != kAttachOle)
+            return Error{Error::Kind::Unsupported, QStringLiteral("attachment %1 of message %2 is a message, not bytes").arg(index).arg(hex(message.nid))};
+        auto object = pc->read(*e, 64);
+        if (!object)
+            return object.error();
+        if (object->bytes.size() < 8)
+            return bad(QStringLiteral("attachment %1 of message %2: object reference of %3 bytes").arg(index).arg(hex(message.nid)).arg(object->bytes.size()));
+        auto entry = m_db.subnode(pc->heap().bidSub(), bytes::get32(object->bytes, 0));
+        if (!entry)
+            return entry.error();
+        auto tree = m_db.dataTree(entry->bidData);
+        if (!tree)
+            return tree.error();
+        AttachmentData d;
+        d.size = qint64(tree->total);
+        d.tree = std::move(tree.value());
+        return d;
+    }
     auto tree = pc->valueTree(*e);
     if (!tree)
         return tree.error();

@@ -180,6 +180,10 @@ Expected<RawArchive, PSTError> NativeEngine::open(const QString &path)
     if (!store)
         return toPstError(store.error());
     RawArchive archive;
+    // Without the map, named properties cannot be named and are left out
+    // of every bag: say so once for the archive.
+    if (!names)
+        archive.namedPropertiesFailure = names.error().text;
     archive.store = m_state->bag(store->properties);
     archive.rootFolder = store->rootFolder;
     auto tree = pst::FolderTree::read(*m_state->db, store->rootFolder);
