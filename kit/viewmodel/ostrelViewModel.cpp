@@ -273,7 +273,7 @@ QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
                   if (generation == m_listingGeneration)
                       takeListingResults();
               })
-        .onCanceled(this, [] {});
+        .onCanceled([] {});
 }
 
 void ostrelViewModel::takeListingResults()
@@ -362,7 +362,7 @@ void ostrelViewModel::startBodySearch()
         for (int i = 0; i < search.resultCount(); ++i)
             m_bodyMatches.insert(search.resultAt(i));
         refreshShownRows();
-    }).onCanceled(this, [] {});
+    }).onCanceled([] {});
     emit bodySearchChanged();
 }
 
@@ -392,7 +392,7 @@ void ostrelViewModel::selectMessage(const QUuid &rowId)
             emit isReadingMessageChanged();
         if (!result)
             emit selectedMessageChanged();
-    }).onCanceled(this, [] {});
+    }).onCanceled([] {});
 }
 
 void ostrelViewModel::moveSelection(int step)

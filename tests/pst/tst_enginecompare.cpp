@@ -232,7 +232,8 @@ Reading readThrough(EngineChoice choice, const QString &archive, const QString &
                                                              : QStringLiteral("hung"));
                     break;
                 }
-                for (const MailMessage &m : page.result().value())
+                const auto messages = page.result();
+                for (const MailMessage &m : messages.value())
                     lines << describe(m, bytesOf);
             }
             lines.sort();
