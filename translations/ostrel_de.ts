@@ -163,6 +163,11 @@
     <name>ostrel</name>
     <message>
         <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
+        <source>Some properties could not be read: %1</source>
+        <translation>Einige Eigenschaften konnten nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
         <source>Part of this folder could not be read: %1</source>
         <translation>Ein Teil dieses Ordners konnte nicht gelesen werden: %1</translation>
     </message>
@@ -635,6 +640,14 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
     <message>
         <source>Could not be read: %1</source>
         <translation>Nicht lesbar: %1</translation>
+    </message>
+    <message>
+        <source>This message could not be read: %1</source>
+        <translation>Diese Nachricht ist nicht lesbar: %1</translation>
+    </message>
+    <message>
+        <source>attached message &quot;%1&quot; (%2)</source>
+        <translation>angehängte Nachricht „%1“ (%2)</translation>
     </message>
     <message>
         <source>The attached message could not be opened: %1</source>

@@ -63,6 +63,7 @@ size_t qHash(const Attachment &attachment, size_t seed)
     seed = qHashMulti(seed, attachment.id, attachment.filename, attachment.mimeType, attachment.size);
     seed = attachment.data ? qHashMulti(seed, true, *attachment.data) : qHashMulti(seed, false);
     seed = qHashMulti(seed, attachment.isMessage);
+    seed = attachment.failure ? qHashMulti(seed, true, *attachment.failure) : qHashMulti(seed, false);
     return attachment.contentId ? qHashMulti(seed, true, *attachment.contentId)
                                 : qHashMulti(seed, false);
 }

@@ -16,6 +16,8 @@ struct Attachment {
     std::optional<QString> contentId;
     // An attached message: opened as a message, never saved as a file.
     bool isMessage = false;
+    // Why an attached message could not be read.
+    std::optional<QString> failure{};
 
     friend bool operator==(const Attachment &, const Attachment &) = default;
 

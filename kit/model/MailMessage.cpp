@@ -70,6 +70,7 @@ size_t qHash(const MailMessage &message, size_t seed)
     for (const ItemField &field : message.itemFields)
         seed = qHashMulti(seed, field.label, field.value, field.time.value_or(-1.0), field.ownWords);
     seed = hashOptional(message.bodyFailure, seed);
+    seed = hashOptional(message.readFailure, seed);
     return hashOptional(message.transportHeaders, seed);
 }
 

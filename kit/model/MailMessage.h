@@ -52,6 +52,8 @@ struct MailMessage {
     std::optional<QString> bodyFailure{};
     // The internet headers the message arrived with, when the archive kept them.
     std::optional<QString> transportHeaders{};
+    // Why the message itself could not be read: everything else is then empty.
+    std::optional<QString> readFailure{};
 
     friend bool operator==(const MailMessage &, const MailMessage &) = default;
 

@@ -21,11 +21,13 @@ struct PSTActor::State {
 
     mutable QMutex nameMutex;
     QString engineName;
+    std::optional<QString> namedPropertiesFailure;
 
-    void setEngineName(const QString &name)
+    void setEngineName(const QString &name, const std::optional<QString> &namedFailure = std::nullopt)
     {
         QMutexLocker lock(&nameMutex);
         engineName = name;
+        namedPropertiesFailure = namedFailure;
     }
 
     void dropArchive()
@@ -64,7 +66,7 @@ struct PSTActor::State {
         for (const RawFolder &folder : archive.folders.value)
             tree.append(buildFolder(folder));
         engine = std::move(opened.value().engine);
-        setEngineName(engine->name());
+        setEngineName(engine->name(), archive.namedPropertiesFailure);
         return tree;
     }
 
@@ -303,6 +305,12 @@ QString PSTActor::engineName() const
 {
     QMutexLocker lock(&m_state->nameMutex);
     return m_state->engineName;
+}
+
+std::optional<QString> PSTActor::namedPropertiesFailure() const
+{
+    QMutexLocker lock(&m_state->nameMutex);
+    return m_state->namedPropertiesFailure;
 }
 
 std::thread::id PSTActor::threadId() const

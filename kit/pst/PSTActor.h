@@ -98,6 +98,10 @@ public:
     // The name of the engine that read the open archive ("native",
     // "libpff"); empty when none is open. Settled when openFile's future is.
     QString engineName() const;
+    // Why the open archive's named properties (ids from 0x8000) are missing
+    // from every record; none when they could be read or nothing is open.
+    // Settled when openFile's future is.
+    std::optional<QString> namedPropertiesFailure() const;
 
     std::thread::id threadId() const;
 

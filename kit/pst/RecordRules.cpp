@@ -366,6 +366,7 @@ Attachment attachmentRecord(const RawAttachment &attachment)
                                                 : std::max<qint64>(attachment.dataSize.value_or(0), 0);
     if (attachment.data && !isAttachedMessage(attachment) && wantsInlineData(bag, record.size))
         record.data = attachment.data;
+    record.failure = attachment.embeddedFailure;
     return record;
 }
 
@@ -373,6 +374,7 @@ MailMessage messageRecord(const RawMessage &message)
 {
     const PropertyBag &bag = message.properties;
     MailMessage record;
+    record.readFailure = message.failure;
     record.subject = subject(text(bag, Tag::subject));
     record.sender = senderName(bag);
     record.senderEmail = senderAddress(bag);

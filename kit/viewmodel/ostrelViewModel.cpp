@@ -204,11 +204,13 @@ QFuture<void> ostrelViewModel::openPSTFile(const QUrl &url)
     return m_actor->openFile(url)
         .then(this,
               [this, url](const PSTResult<QList<MailFolder>> &result) -> QFuture<void> {
+                  m_namedPropertiesFailure.reset();
                   if (!result) {
                       setErrorMessage(describeError(result.error()));
                       setIsLoading(false);
                       return finished();
                   }
+                  m_namedPropertiesFailure = m_actor->namedPropertiesFailure();
                   setFolders(result.value());
                   setCurrentFileName(url.fileName());
                   addRecentFile(url);
@@ -324,6 +326,13 @@ QString ostrelViewModel::listingNote() const
         return QCoreApplication::translate("ostrel", "Part of this folder could not be read: %1").arg(why);
     return QCoreApplication::translate("ostrel", "%1 messages could not be read: %2")
         .arg(QLocale().toString(m_unreadableRows), why);
+}
+
+QString ostrelViewModel::archiveNote() const
+{
+    if (!m_namedPropertiesFailure)
+        return {};
+    return QCoreApplication::translate("ostrel", "Some properties could not be read: %1").arg(*m_namedPropertiesFailure);
 }
 
 void ostrelViewModel::refreshShownRows()

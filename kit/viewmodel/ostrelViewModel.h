@@ -74,6 +74,9 @@ public:
     // One quiet line when part of the folder could not be read: how many
     // rows and why; empty otherwise.
     QString listingNote() const;
+    // One quiet line when something missing from every record of the open
+    // archive could not be read (its named properties); empty otherwise.
+    QString archiveNote() const;
     // The selected row, and its complete record once it has been read.
     const std::optional<QUuid> &selectedRowId() const { return m_selectedRowId; }
     const std::optional<MailMessage> &selectedMessage() const { return m_selectedMessage; }
@@ -182,6 +185,7 @@ private:
     bool m_listingComplete = true;
     qint64 m_unreadableRows = 0;
     std::optional<QString> m_listingFailure;
+    std::optional<QString> m_namedPropertiesFailure;  // of the open archive
     std::optional<QUuid> m_selectedRowId;
     std::optional<MailMessage> m_selectedMessage;
     std::optional<QString> m_messageFailure;

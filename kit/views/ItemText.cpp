@@ -45,6 +45,9 @@ QString itemFieldValue(const ItemField &field, const QLocale &locale)
 
 QString unreadableLine(const MailMessage &message)
 {
+    if (message.readFailure)
+        return QCoreApplication::translate("ostrel::MessageDetailView", "This message could not be read: %1")
+            .arg(*message.readFailure);
     QStringList parts;
     if (message.recipientsFailure)
         parts << QCoreApplication::translate("ostrel::MessageDetailView", "recipients");
@@ -52,6 +55,12 @@ QString unreadableLine(const MailMessage &message)
         parts << QCoreApplication::translate("ostrel::MessageDetailView", "attachments");
     if (message.bodyFailure)
         parts << QCoreApplication::translate("ostrel::MessageDetailView", "body");
+    // An attached message that could not be read says why.
+    for (const Attachment &attachment : message.attachments) {
+        if (attachment.failure)
+            parts << QCoreApplication::translate("ostrel::MessageDetailView", "attached message \"%1\" (%2)")
+                         .arg(attachment.filename, *attachment.failure);
+    }
     if (parts.isEmpty())
         return {};
     return QCoreApplication::translate("ostrel::MessageDetailView", "Could not be read: %1")

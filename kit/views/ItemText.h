@@ -18,7 +18,8 @@ QString itemFieldLabel(const ItemField &field);
 QString itemFieldValue(const ItemField &field, const QLocale &locale = QLocale());
 
 // The one quiet line naming what of a message could not be read
-// ("Could not be read: recipients, attachments"), or empty.
+// ("Could not be read: recipients, attachments"), or empty; a message that
+// could not be read at all says so and why.
 QString unreadableLine(const MailMessage &message);
 
 }  // namespace ostrel

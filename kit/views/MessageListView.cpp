@@ -186,6 +186,9 @@ void MessageListView::refreshSelection()
 void MessageListView::refreshNote()
 {
     QStringList lines;
+    const QString archive = m_viewModel.archiveNote();
+    if (!archive.isEmpty())
+        lines.append(archive);
     const QString listing = m_viewModel.listingNote();
     if (!listing.isEmpty())
         lines.append(listing);

@@ -408,6 +408,47 @@ private slots:
         QVERIFY(record.id.isNull());  // the actor mints ids
     }
 
+    // What could not be read reaches the record with its reason: the whole
+    // message, or an attached message.
+    void failuresReachTheRecord_data()
+    {
+        QTest::addColumn<RawMessage>("raw");
+        QTest::addColumn<OptText>("messageFailure");
+        QTest::addColumn<OptText>("attachmentFailure");
+        RawMessage unreadable;
+        unreadable.key = MessageKey{0x200024, {}};
+        unreadable.failure = QStringLiteral("block: bad checksum at 0x4400");
+        QTest::newRow("unreadable message") << unreadable << OptText("block: bad checksum at 0x4400") << OptText();
+        RawMessage outer;
+        outer.properties.insert(Tag::subject, stored::text("Außen"));
+        RawAttachment attached;
+        attached.index = 1;
+        attached.properties.insert(Tag::attachMethod, stored::int32(5));
+        attached.embeddedFailure = QStringLiteral("message: attached message 0x8022 lies in itself");
+        outer.attachments.value = {attached};
+        QTest::newRow("unreadable attached message")
+            << outer << OptText() << OptText("message: attached message 0x8022 lies in itself");
+        RawMessage intact = outer;
+        intact.attachments.value.first().embeddedFailure.reset();
+        QTest::newRow("nothing missing") << intact << OptText() << OptText();
+    }
+    void failuresReachTheRecord()
+    {
+        QFETCH(RawMessage, raw);
+        QFETCH(OptText, messageFailure);
+        QFETCH(OptText, attachmentFailure);
+        const MailMessage record = rules::messageRecord(raw);
+        QCOMPARE(record.readFailure, messageFailure);
+        QCOMPARE(record.attachments.isEmpty() ? OptText() : record.attachments.first().failure, attachmentFailure);
+        if (messageFailure) {
+            QCOMPARE(record.subject, rules::subject(std::nullopt));
+            QVERIFY(record.attachments.isEmpty() && record.recipients.isEmpty());
+        } else {
+            QCOMPARE(record.attachments.size(), 1);
+            QVERIFY(record.attachments.first().isMessage);
+        }
+    }
+
     void inlinePolicy_data()
     {
         QTest::addColumn<QString>("contentId");

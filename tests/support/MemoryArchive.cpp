@@ -70,6 +70,7 @@ RawArchive MemoryArchive::archive() const
 {
     RawArchive archive;
     archive.rootFolder = 0x122;
+    archive.namedPropertiesFailure = m_namedFailure;
     for (const quint32 node : m_top)
         archive.folders.value.append(rawFolder(node));
     return archive;

@@ -19,6 +19,8 @@ public:
     void setMessageCountUnreadable(quint32 folder, const QString &reason);
     // Every page read of the folder fails with reason.
     void setMessagesUnreadable(quint32 folder, const QString &reason);
+    // The map of named properties could not be read.
+    void setNamedPropertiesUnreadable(const QString &reason) { m_namedFailure = reason; }
 
     RawArchive archive() const;
     QList<quint32> messagesOf(quint32 folder) const;
@@ -41,6 +43,7 @@ private:
     QMap<quint32, Folder> m_folders;
     QList<quint32> m_top;
     QMap<quint32, MessageBuilder> m_messages;
+    std::optional<QString> m_namedFailure;
     quint32 m_nextFolder = 0x8022;
     quint32 m_nextMessage = 0x200024;
 };

@@ -118,6 +118,16 @@ MessageBuilder &MessageBuilder::attachMessage(const MessageBuilder &message)
     return *this;
 }
 
+MessageBuilder &MessageBuilder::attachUnreadableMessage(const QString &reason)
+{
+    Part part;
+    part.properties.insert(kAttachMethod, stored::int32(5));
+    part.unreadable = reason;
+    part.isMessage = true;
+    m_parts.append(part);
+    return *this;
+}
+
 MessageBuilder &MessageBuilder::recipientsUnreadable(const QString &reason)
 {
     m_recipientsFailure = reason;
@@ -146,6 +156,8 @@ RawMessage MessageBuilder::raw(const MessageKey &key, const std::function<bool(c
             MessageKey inner = key;
             inner.embeddedPath.append(int(i));
             attachment.embedded = std::make_shared<const RawMessage>(part.message->raw(inner, policy));
+        } else if (part.isMessage) {
+            attachment.embeddedFailure = part.unreadable;
         } else {
             attachment.dataSize = part.size;
             if (part.bytes && policy && policy(part.properties, part.size))

@@ -31,6 +31,8 @@ public:
     // A file attachment whose bytes the archive will not give.
     MessageBuilder &attachUnreadable(const QString &filename, qint64 size, const QString &reason);
     MessageBuilder &attachMessage(const MessageBuilder &message);
+    // An attached message that could not be read, and why.
+    MessageBuilder &attachUnreadableMessage(const QString &reason);
     MessageBuilder &recipientsUnreadable(const QString &reason);
     MessageBuilder &attachmentsUnreadable(const QString &reason);
 
@@ -49,6 +51,7 @@ private:
         std::optional<QString> unreadable;
         qint64 size = 0;
         std::shared_ptr<const MessageBuilder> message;
+        bool isMessage = false;  // an attached message, unreadable when message is null
     };
     PropertyBag m_properties;
     QList<PropertyBag> m_recipients;

@@ -122,6 +122,10 @@ JsonLine ArchiveDump::messageFields(const RawMessage &raw, const QStringList &pa
 {
     const MailMessage record = rules::messageRecord(raw);
     QStringList unreadable;
+    if (record.readFailure) {
+        unreadable << QStringLiteral("message");
+        explain(path, QStringLiteral("message %1").arg(raw.key.node), *record.readFailure);
+    }
     if (record.recipientsFailure) {
         unreadable << QStringLiteral("recipients");
         explain(path, QStringLiteral("recipients of \"%1\"").arg(record.subject), *record.recipientsFailure);

@@ -85,12 +85,18 @@ QJsonObject messageJson(const MailMessage &message)
                        {"bodyText", size(message.bodyText)},
                        {"bodyHTML", size(message.bodyHTML)},
                        {"bodyRTF", size(message.bodyRTF)},
-                       {"attachments", attachments}};
+                       {"attachments", attachments},
+                       {"readFailure", message.readFailure ? QJsonValue(*message.readFailure) : QJsonValue()}};
 }
 
 void printMessage(QTextStream &out, const MailMessage &m, qint64 index)
 {
-    out << '#' << index << " " << m.subject << '\n'
+    out << '#' << index << " " << m.subject << '\n';
+    if (m.readFailure) {
+        out << "  could not be read: " << *m.readFailure << '\n';
+        return;
+    }
+    out
         << "  from: " << m.sender << " <" << m.senderEmail << ">\n"
         << "  date: " << isoDate(m.date) << "  importance: " << rawValue(m.importance) << '\n'
         << "  to: " << m.recipients.join(QStringLiteral(", ")) << '\n'
@@ -117,6 +123,7 @@ bool readFolders(PSTActor &actor, const QList<MailFolder> &folders, const QStrin
                  QTextStream &err)
 {
     constexpr qint64 page = 100;
+    bool ok = true;  // every message read so far
     for (const MailFolder &folder : folders) {
         const QString path = parent.isEmpty() ? folder.name : parent + QLatin1Char('/') + folder.name;
         ++totals.folders;
@@ -133,6 +140,10 @@ bool readFolders(PSTActor &actor, const QList<MailFolder> &folders, const QStrin
             }
             totals.messages += messages->size();
             for (const MailMessage &m : *messages) {
+                if (m.readFailure) {
+                    err << path << " at " << offset << ": a message could not be read: " << *m.readFailure << '\n';
+                    ok = false;
+                }
                 totals.attachments += m.attachments.size();
                 for (const Attachment &a : m.attachments)
                     totals.attachmentBytes += a.size;
@@ -141,7 +152,7 @@ bool readFolders(PSTActor &actor, const QList<MailFolder> &folders, const QStrin
         if (!readFolders(actor, folder.children, path, totals, err))
             return false;
     }
-    return true;
+    return ok;
 }
 
 int readEverything(PSTActor &actor, const QList<MailFolder> &folders, QTextStream &out, QTextStream &err)
@@ -259,6 +270,8 @@ int main(int argc, char **argv)
         return 1;
     }
     err << "Read by the " << actor.engineName() << " engine.\n";
+    if (const auto named = actor.namedPropertiesFailure())
+        err << "Some properties could not be read: " << *named << '\n';
     err.flush();
     const QList<MailFolder> &folders = opened.value();
 

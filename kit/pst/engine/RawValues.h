@@ -179,6 +179,10 @@ struct RawMessage {
     PropertyBag properties;
     Readable<QList<PropertyBag>> recipients;
     Readable<QList<RawAttachment>> attachments;
+    // Why the message itself could not be read. A page keeps such a message
+    // in its place, with only its key (node 0 when even that is unknown), so
+    // a page never holds fewer messages with no word.
+    std::optional<QString> failure;
 
     friend bool operator==(const RawMessage &, const RawMessage &) = default;
 };

@@ -126,8 +126,16 @@ Expected<QList<RawMessage>, PSTError> LibpffEngine::readMessages(quint32 folder,
         return items.error();
     QList<RawMessage> messages;
     messages.reserve(qsizetype(items.value().size()));
-    for (const auto &item : items.value())
-        messages.append(item->read(MessageKey{item->node(), {}}, policy));
+    for (const auto &item : items.value()) {
+        if (item) {
+            messages.append(item.value()->read(MessageKey{item.value()->node(), {}}, policy));
+        } else {
+            // Kept in its place, saying why; libpff gives no node for it.
+            RawMessage unreadable;
+            unreadable.failure = item.error();
+            messages.append(std::move(unreadable));
+        }
+    }
     return messages;
 }
 

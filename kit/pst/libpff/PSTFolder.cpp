@@ -77,8 +77,8 @@ Readable<std::vector<std::unique_ptr<PSTFolder>>> PSTFolder::subFolders() const
     return result;
 }
 
-Expected<std::vector<std::unique_ptr<PSTMessage>>, PSTError> PSTFolder::messages(qint64 offset,
-                                                                                 qint64 limit) const
+Expected<std::vector<Expected<std::unique_ptr<PSTMessage>, QString>>, PSTError> PSTFolder::messages(
+    qint64 offset, qint64 limit) const
 {
     const auto counted = messageCount();
     if (!counted)
@@ -88,16 +88,12 @@ Expected<std::vector<std::unique_ptr<PSTMessage>>, PSTError> PSTFolder::messages
     const qint64 wanted = std::max<qint64>(limit, 0);
     // Compared before adding, so that a huge limit cannot overflow.
     const qint64 end = wanted > count - start ? count : start + wanted;
-    std::vector<std::unique_ptr<PSTMessage>> items;
+    std::vector<Expected<std::unique_ptr<PSTMessage>, QString>> items;
     if (end <= start)
         return items;
     items.reserve(static_cast<size_t>(end - start));
-    for (qint64 i = start; i < end; ++i) {
-        auto item = message(static_cast<int>(i));
-        if (!item)
-            return PSTError::parsingFailed(item.error());
-        items.push_back(std::move(item).value());
-    }
+    for (qint64 i = start; i < end; ++i)
+        items.push_back(message(static_cast<int>(i)));
     return items;
 }
 

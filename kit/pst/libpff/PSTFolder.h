@@ -33,9 +33,10 @@ public:
     Expected<qint64, PSTError> messageCount() const;
     // The sub folders the library gives, and why any others are missing.
     Readable<std::vector<std::unique_ptr<PSTFolder>>> subFolders() const;
-    // Message items [offset, offset + limit) clipped to the folder's count;
-    // the first one that cannot be had fails the whole range.
-    Expected<std::vector<std::unique_ptr<PSTMessage>>, PSTError> messages(qint64 offset, qint64 limit) const;
+    // Message items [offset, offset + limit) clipped to the folder's count,
+    // each the item or why it cannot be had.
+    Expected<std::vector<Expected<std::unique_ptr<PSTMessage>, QString>>, PSTError> messages(qint64 offset,
+                                                                                            qint64 limit) const;
     // The message at index, or why there is none.
     Expected<std::unique_ptr<PSTMessage>, QString> message(int index) const;
 

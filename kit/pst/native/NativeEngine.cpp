@@ -214,13 +214,18 @@ Expected<QList<RawMessage>, PSTError> NativeEngine::readMessages(quint32 folder,
     out.reserve(rows->size());
     pst::MessageReader reader(*m_state->db);
     for (const pst::TableRow &row : *rows) {
+        const MessageKey key{row.rowId, {}};
+        // A message that cannot be read keeps its place, saying why.
         auto at = reader.locate(row.rowId);
-        if (!at)
-            return toPstError(at.error());
-        auto m = m_state->message(*at, MessageKey{row.rowId, {}}, policy, 0);
-        if (!m)
-            return toPstError(m.error());
-        out.append(std::move(m.value()));
+        auto m = at ? m_state->message(*at, key, policy, 0) : Expected<RawMessage, pst::Error>(at.error());
+        if (m) {
+            out.append(std::move(m.value()));
+        } else {
+            RawMessage unreadable;
+            unreadable.key = key;
+            unreadable.failure = m.error().text;
+            out.append(std::move(unreadable));
+        }
     }
     return out;
 }

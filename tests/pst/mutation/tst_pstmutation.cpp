@@ -148,6 +148,8 @@ private:
         ++m_c.messages;
         add(m.key.node);
         addBag(m.properties);
+        if (m.failure)
+            m_c.failures << *m.failure;
         if (!m.recipients.readable())
             m_c.failures << *m.recipients.failure;
         if (!m.attachments.readable())

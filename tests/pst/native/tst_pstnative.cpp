@@ -82,6 +82,8 @@ struct Census {
 void countMessage(const RawMessage &m, Census &c)
 {
     ++c.messages;
+    if (m.failure)
+        c.failures.append(*m.failure);
     if (!m.recipients.readable())
         c.failures.append(*m.recipients.failure);
     if (!m.attachments.readable())
@@ -396,6 +398,44 @@ private slots:
         QVERIFY(a.embeddedFailure.has_value());
         QVERIFY2(a.embeddedFailure->contains(QLatin1String("lies in itself")), qPrintable(*a.embeddedFailure));
         QCOMPARE(text(m->properties, 0x0037), QStringLiteral("Mit Anhängen"));
+    }
+
+    void aDamagedMessageKeepsItsPlaceInThePage()
+    {
+        // One message's property block fails its checksum: the page still
+        // holds every message, that one saying why.
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        QVERIFY(!file.isEmpty());
+        const pw::MessageId damaged = m_manyIds[103];
+        {
+            auto db = pst::NodeDatabase::open(m_path);
+            QVERIFY(db.hasValue());
+            auto node = db.value()->node(damaged);
+            QVERIFY(node.hasValue());
+            auto block = db.value()->blockEntry(node->bidData);
+            QVERIFY(block.hasValue());
+            const qsizetype ib = qsizetype(block->bref.ib);
+            file[ib + 4] = char(file[ib + 4] ^ 0x5A);
+        }
+        const QString path = m_dir.filePath(QStringLiteral("one-damaged.pst"));
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
+        NativeEngine engine;
+        QVERIFY(engine.open(path).hasValue());
+        auto page = engine.readMessages(m_many, 100, 10, {});
+        QVERIFY(page.hasValue());
+        QCOMPARE(page->size(), 10);
+        for (int i = 0; i < 10; ++i) {
+            const RawMessage &m = (*page)[i];
+            QCOMPARE(m.key, (MessageKey{m_manyIds[100 + i], {}}));
+            if (i == 3) {
+                QVERIFY(m.failure.has_value());
+                QVERIFY2(m.failure->contains(QLatin1String("0x")), qPrintable(*m.failure));  // names the offset
+                QVERIFY(m.properties.isEmpty());
+            } else {
+                QCOMPARE(m.failure, std::nullopt);
+                QCOMPARE(text(m.properties, 0x0037), QStringLiteral("Nachricht %1").arg(100 + i));
+            }
+        }
     }
 
     void leavesTheArchiveUntouched()
