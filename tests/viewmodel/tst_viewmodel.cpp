@@ -287,6 +287,27 @@ private slots:
         QCOMPARE(vm->rows().constLast().subject, QStringLiteral("note 0"));
     }
 
+    // Named properties that could not be read are said once for the archive,
+    // and no more once an intact archive is open.
+    void unreadableNamedPropertiesAreSaid()
+    {
+        auto damaged = std::make_shared<test::MemoryArchive>();
+        addMessages(*damaged, damaged->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox")), 3, "m");
+        damaged->setNamedPropertiesUnreadable(QStringLiteral("name map: bad block signature at 0x1200"));
+        auto intact = std::make_shared<test::MemoryArchive>();
+        addMessages(*intact, intact->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox")), 3, "m");
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("damaged.pst"), damaged}, {QStringLiteral("intact.pst"), intact}}, log));
+        QCOMPARE(vm->archiveNote(), QString());
+        open(*vm, placeholder(QStringLiteral("damaged.pst")));
+        QCOMPARE(vm->rows().size(), 3);
+        QCOMPARE(vm->archiveNote(),
+                 QStringLiteral("Some properties could not be read: name map: bad block signature at 0x1200"));
+        QCOMPARE(vm->listingNote(), QString());
+        open(*vm, placeholder(QStringLiteral("intact.pst")));
+        QCOMPARE(vm->archiveNote(), QString());
+    }
+
     // A search finds a message far beyond the first hundred rows by a row
     // field at once, and by a word of its body through the scan.
     void searchCoversTheWholeFolder()

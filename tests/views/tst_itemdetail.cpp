@@ -10,6 +10,7 @@
 #include "pst/RecordRules.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/AttachmentView.h"
+#include "views/ItemText.h"
 #include "views/MessageDetailView.h"
 
 #include <QApplication>
@@ -154,16 +155,38 @@ private slots:
             QCOMPARE(view.headerValue(label), kind.isEmpty() ? std::nullopt : std::optional<QString>(value));
     }
 
+    void unreadablePartsSaySo_data()
+    {
+        QTest::addColumn<test::MessageBuilder>("message");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("whole") << test::mail("Whole").text("x") << QString();
+        QTest::newRow("recipients and attachments")
+            << test::mail("Damaged").recipientsUnreadable("gone").attachmentsUnreadable("bad")
+            << QStringLiteral("Could not be read: recipients, attachments");
+        QTest::newRow("attached message says why")
+            << test::mail("Damaged").attach("a.txt", "x").attachUnreadableMessage("message: nested too deep")
+            << QStringLiteral("Could not be read: attached message \"Anhang_1\" (message: nested too deep)");
+        QTest::newRow("readable attached message") << test::mail("Damaged").attachMessage(test::mail("Inner"))
+                                                   << QString();
+    }
     void unreadablePartsSaySo()
     {
-        auto vm = viewModelOver({test::mail("Whole").text("x"),
-                                 test::mail("Damaged").recipientsUnreadable("gone").attachmentsUnreadable("bad")});
+        QFETCH(test::MessageBuilder, message);
+        QFETCH(QString, line);
+        auto vm = viewModelOver({message});
         QVERIFY(vm);
         MessageDetailView view(*vm, m_platform);
-        QVERIFY(select(*vm, "Whole"));
-        QCOMPARE(view.unreadableText(), QString());
-        QVERIFY(select(*vm, "Damaged"));
-        QCOMPARE(view.unreadableText(), QStringLiteral("Could not be read: recipients, attachments"));
+        vm->selectMessage(vm->rows().at(0).id);
+        QVERIFY(test::waitFor(vm->messageRead()));
+        QCOMPARE(view.unreadableText(), line);
+    }
+
+    void aMessageThatCouldNotBeReadSaysWhy()
+    {
+        MailMessage message;
+        message.readFailure = QStringLiteral("block: bad checksum at 0x4400");
+        message.recipientsFailure = QStringLiteral("ignored: the whole message is missing");
+        QCOMPARE(unreadableLine(message), QStringLiteral("This message could not be read: block: bad checksum at 0x4400"));
     }
 
     void internetHeaders()
