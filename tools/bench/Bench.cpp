@@ -1,6 +1,7 @@
 #include "Bench.h"
 
 #include "Harness.h"
+#include "RtfProbe.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -643,6 +644,21 @@ int runBench(const BenchOptions &options)
                         {"engines", QJsonArray::fromStringList(options.engines)},
                         {"archives", archivesJson},
                         {"acrossArchives", acrossJson}};
+    // Opening the corpus message with the largest RTF body, when the corpus is here.
+    const QString corpus = qEnvironmentVariable("OSTREL_CORPUS_DIR", QStringLiteral("../shared/pst-corpus"));
+    if (!options.quick && QFileInfo(corpus).isDir()) {
+        QString error;
+        if (const auto rtf = probeLargestRtfMessage(corpus, std::max(options.runs, 21), &error)) {
+            say(QStringLiteral("\nopen the largest corpus RTF message (%1, \"%2\"): median %3 ms (%4..%5), budget 20 ms")
+                    .arg(rtf->value(QLatin1String("archive")).toString(), rtf->value(QLatin1String("subject")).toString())
+                    .arg(rtf->value(QLatin1String("median")).toDouble(), 0, 'f', 2)
+                    .arg(rtf->value(QLatin1String("min")).toDouble(), 0, 'f', 2)
+                    .arg(rtf->value(QLatin1String("max")).toDouble(), 0, 'f', 2));
+            results.insert(QStringLiteral("largestRtfMessage"), *rtf);
+        } else {
+            say(QStringLiteral("\nlargest corpus RTF message: ") + error);
+        }
+    }
     if (options.profile && !lastArchive.isEmpty()) {
         QString error;
         const auto profile = profileFirstPage(options, lastArchive, &error);
