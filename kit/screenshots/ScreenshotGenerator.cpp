@@ -21,11 +21,12 @@ namespace {
 
 const QString archiveName = QStringLiteral("Archive_2025.pst");
 
-std::shared_ptr<const ScreenshotComposition> withSidebarAndDetail(std::shared_ptr<const MockView> middle)
+std::shared_ptr<const ScreenshotComposition> withSidebarAndDetail(std::shared_ptr<const MockView> middle,
+                                                                  DetailMessage detail = sampleDetail())
 {
     return std::make_shared<ScreenshotComposition>(
         std::make_shared<ScreenshotSidebar>(sampleFolders(), QStringLiteral("Inbox"), archiveName), std::move(middle),
-        std::make_shared<ScreenshotMessageDetail>(sampleDetail()));
+        std::make_shared<ScreenshotMessageDetail>(std::move(detail)));
 }
 
 QString translate(const char *text)
@@ -48,6 +49,14 @@ std::shared_ptr<const ScreenshotComposition> searchComposition()
         std::nullopt, searchText));
 }
 
+std::shared_ptr<const ScreenshotComposition> itemComposition()
+{
+    return withSidebarAndDetail(std::make_shared<ScreenshotMessageList>(sampleMessages(), QString(),
+                                                                        QStringLiteral("Inbox"),
+                                                                        QStringLiteral("10 messages"), std::nullopt),
+                                sampleMeetingDetail());
+}
+
 std::shared_ptr<const ScreenshotComposition> emptyComposition()
 {
     return std::make_shared<ScreenshotComposition>(
@@ -62,6 +71,7 @@ QList<Picture> pictures()
         Picture{QStringLiteral("01-overview.png"), std::make_shared<WindowChrome>(archiveName, overviewComposition())},
         Picture{QStringLiteral("02-search.png"), std::make_shared<WindowChrome>(archiveName, searchComposition())},
         Picture{QStringLiteral("03-empty.png"), std::make_shared<WindowChrome>(std::nullopt, emptyComposition())},
+        Picture{QStringLiteral("04-item.png"), std::make_shared<WindowChrome>(archiveName, itemComposition())},
     };
 }
 

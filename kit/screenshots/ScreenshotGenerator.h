@@ -39,8 +39,10 @@ inline const QString searchText = QStringLiteral("report");
 std::shared_ptr<const ScreenshotComposition> overviewComposition();
 std::shared_ptr<const ScreenshotComposition> searchComposition();
 std::shared_ptr<const ScreenshotComposition> emptyComposition();
+// A meeting request: its kind, fields and a quiet line for what could not be read.
+std::shared_ptr<const ScreenshotComposition> itemComposition();
 
-// The three pictures in the order they are written.
+// The pictures in the order they are written.
 QList<Picture> pictures();
 
 // Draws the view at `size` points and `scale` device pixels per point.
@@ -50,7 +52,7 @@ Expected<QImage, ScreenshotError> render(const MockView &view, const QSizeF &siz
 // Encodes the image as PNG and writes it to directory/name, replacing any file.
 Expected<Output, ScreenshotError> write(const QImage &image, const QString &name, const QString &directory);
 
-// Creates the directory (and its parents) and writes the three pictures; stops
+// Creates the directory (and its parents) and writes the pictures; stops
 // at the first error, leaving the files already written in place.
 Expected<QList<Output>, ScreenshotError> generateAll(const QString &outputDirectory);
 

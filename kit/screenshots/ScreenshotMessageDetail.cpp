@@ -27,6 +27,16 @@ QFont badgeFont()
     return ScreenshotStyle::caption(QFont::DemiBold);
 }
 
+QFont kindFont()
+{
+    return ScreenshotStyle::caption(QFont::DemiBold);
+}
+
+QFont headersFont()
+{
+    return ScreenshotStyle::system(12, QFont::Medium);
+}
+
 QRectF wrappedBox(const QFont &font, const QString &text, qreal left, qreal top, qreal width)
 {
     const QRectF bounds = QFontMetricsF(font).boundingRect(QRectF(left, top, width, 1e6), wrapFlags, text);
@@ -52,6 +62,11 @@ QString ScreenshotMessageDetail::importanceText()
     return QStringLiteral("High importance");
 }
 
+QString ScreenshotMessageDetail::headersText()
+{
+    return QStringLiteral("Show Headers");
+}
+
 QString ScreenshotMessageDetail::attachmentsTitle() const
 {
     return QStringLiteral("Attachments (") + ScreenshotStyle::number(message.attachments.size()) + u')';
@@ -64,6 +79,19 @@ ScreenshotMessageDetail::Geometry ScreenshotMessageDetail::layout(const QRectF &
     const qreal width = rect.width() - 2 * headerHorizontalPadding;
     qreal y = rect.top() + headerVerticalPadding;
 
+    // The line above the subject: the kind of a non-mail item on the left,
+    // the headers action on the right; absent when it holds neither.
+    if (!message.kind.isEmpty() || message.hasHeaders) {
+        const TextBox kind(message.kind, kindFont());
+        const TextBox button(headersText(), headersFont());
+        const qreal lineHeight = qMax(kind.height(), button.height() + 8);
+        if (!message.kind.isEmpty())
+            g.kindOrigin = QPointF(left, y + (lineHeight - kind.height()) / 2 + kind.ascent);
+        if (message.hasHeaders)
+            g.headersButton = QRectF(left + width - button.width - 16, y, button.width + 16, button.height() + 8);
+        y += lineHeight + headerSpacing;
+    }
+
     g.subject = wrappedBox(subjectFont(), message.subject, left, y, width);
     y = g.subject.bottom();
 
@@ -72,13 +100,18 @@ ScreenshotMessageDetail::Geometry ScreenshotMessageDetail::layout(const QRectF &
     if (message.cc)
         rows.append({QStringLiteral("Cc"), *message.cc});
     rows.append({QStringLiteral("Date"), message.dateLabel});
+    rows.append(message.fields);
+    // Labels end at one line: the widest, at least the usual frame.
+    qreal frame = labelFrame;
+    for (const auto &row : rows)
+        frame = qMax(frame, TextBox(row.first, ScreenshotStyle::caption()).width);
     for (const auto &[label, value] : rows) {
         y += headerSpacing;
         const TextBox labelText(label, ScreenshotStyle::caption());
         const TextBox valueText(value, ScreenshotStyle::caption());
         const qreal baseline = y + labelText.ascent;
-        g.rows.append(HeaderRow{label, value, QPointF(left + labelFrame - labelText.width, baseline),
-                                QPointF(left + labelFrame + 8, baseline)});
+        g.rows.append(HeaderRow{label, value, QPointF(left + frame - labelText.width, baseline),
+                                QPointF(left + frame + 8, baseline)});
         y += qMax(labelText.height(), valueText.height());
     }
 
@@ -92,6 +125,11 @@ ScreenshotMessageDetail::Geometry ScreenshotMessageDetail::layout(const QRectF &
         g.badgeSymbol = QRectF(left + 10, centre - side / 2, side, side);
         g.badgeTextOrigin = QPointF(g.badgeSymbol.right() + 6, centre - text.height() / 2 + text.ascent);
         y = g.badge->bottom();
+    }
+    if (!message.unreadable.isEmpty()) {
+        y += headerSpacing;
+        g.unreadable = wrappedBox(ScreenshotStyle::caption(), message.unreadable, left, y, width);
+        y = g.unreadable->bottom();
     }
     y += headerVerticalPadding;
 
@@ -142,6 +180,14 @@ void ScreenshotMessageDetail::paint(QPainter &painter, const QRectF &rect) const
     const Geometry g = layout(rect);
     painter.fillRect(rect, Qt::white);
 
+    if (g.kindOrigin)
+        drawText(painter, *g.kindOrigin, TextBox(message.kind, kindFont()), ScreenshotStyle::secondary());
+    if (g.headersButton) {
+        const TextBox button(headersText(), headersFont());
+        drawText(painter, QPointF(g.headersButton->left() + 8, g.headersButton->top() + 4 + button.ascent), button,
+                 ScreenshotStyle::accent());
+    }
+
     painter.setFont(subjectFont());
     painter.setPen(ScreenshotStyle::primary());
     painter.drawText(g.subject, wrapFlags, message.subject);
@@ -159,6 +205,12 @@ void ScreenshotMessageDetail::paint(QPainter &painter, const QRectF &rect) const
         painter.drawRoundedRect(*g.badge, 4, 4);
         paintSymbol(painter, g.badgeSymbol, QStringLiteral("exclamationmark.circle.fill"), ScreenshotStyle::white());
         drawText(painter, g.badgeTextOrigin, TextBox(importanceText(), badgeFont()), ScreenshotStyle::white());
+    }
+
+    if (g.unreadable) {
+        painter.setFont(ScreenshotStyle::caption());
+        painter.setPen(ScreenshotStyle::secondary());
+        painter.drawText(*g.unreadable, wrapFlags, message.unreadable);
     }
 
     painter.fillRect(g.headerDivider, ScreenshotStyle::separator());

@@ -27,8 +27,11 @@ public:
         QPointF sizeOrigin;
     };
     struct Geometry {
+        std::optional<QPointF> kindOrigin;     // the item's kind above the subject
+        std::optional<QRectF> headersButton;   // "Show Headers", right of the kind line
         QRectF subject;  // wrapped text box
         QList<HeaderRow> rows;
+        std::optional<QRectF> unreadable;      // the quiet line, wrapped
         std::optional<QRectF> badge;
         QRectF badgeSymbol;
         QPointF badgeTextOrigin;
@@ -43,6 +46,7 @@ public:
     explicit ScreenshotMessageDetail(DetailMessage message);
 
     static QString importanceText();
+    static QString headersText();
     QString attachmentsTitle() const;
     Geometry layout(const QRectF &rect) const;
     void paint(QPainter &painter, const QRectF &rect) const override;

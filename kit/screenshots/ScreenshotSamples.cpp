@@ -113,7 +113,44 @@ DetailMessage sampleDetail()
             DetailAttachment{QUuid::createUuid(), u"Q1_2026_Report.pdf"_s, u"doc.richtext"_s, u"2.4 MB"_s},
             DetailAttachment{QUuid::createUuid(), u"Numbers.xlsx"_s, u"tablecells"_s, u"84 KB"_s},
             DetailAttachment{QUuid::createUuid(), u"Charts.png"_s, u"photo"_s, u"612 KB"_s},
+            DetailAttachment{QUuid::createUuid(), u"Re: Q4 figures"_s, u"envelope"_s, u"18 KB"_s},
         },
+        QString(),
+        {},
+        QString(),
+        true,
+    };
+}
+
+DetailMessage sampleMeetingDetail()
+{
+    const QStringList body = {
+        u"Let's walk through the Q1 numbers and agree on the plan for Q2."_s,
+        QString(),
+        u"The forwarded thread has the background."_s,
+    };
+    return DetailMessage{
+        u"Q2 planning review"_s,
+        fullName(1) + u" <clara.lindqvist@northwind.example>"_s,
+        u"jordan.hale@northwind.example"_s,
+        std::nullopt,
+        u"Monday, May 4, 2026 at 09:12"_s,
+        false,
+        body.join(u'\n'),
+        {
+            DetailAttachment{QUuid::createUuid(), u"Re: Q1 numbers"_s, u"envelope"_s, u"24 KB"_s},
+            DetailAttachment{QUuid::createUuid(), u"Agenda"_s, u"envelope"_s, u"6 KB"_s},
+        },
+        u"Meeting request"_s,
+        {
+            {u"Start"_s, u"Tuesday, May 12, 2026 at 10:00"_s},
+            {u"End"_s, u"Tuesday, May 12, 2026 at 11:30"_s},
+            {u"Location"_s, u"Room Skagen, 3rd floor"_s},
+            {u"Organiser"_s, fullName(1)},
+            {u"Attendees"_s, fullName(2) + u", "_s + fullName(4)},
+        },
+        u"Could not be read: attached message \"Agenda\" (message: attached messages nested deeper than 16)"_s,
+        false,
     };
 }
 

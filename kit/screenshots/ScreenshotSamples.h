@@ -45,12 +45,23 @@ struct DetailMessage {
     bool importanceHigh = false;
     QString body;
     QList<DetailAttachment> attachments;
+    // What the item is when it is not mail ("Meeting request"), else empty.
+    QString kind{};
+    // The item's own fields, shown as header rows after the date.
+    QList<std::pair<QString, QString>> fields{};
+    // The quiet line naming what could not be read, else empty.
+    QString unreadable{};
+    // Whether the message kept its internet headers (the Show Headers action).
+    bool hasHeaders = false;
 };
 
 // Each call builds fresh records with fresh ids.
 QList<SidebarFolder> sampleFolders();
 QList<SampleMessage> sampleMessages();
 DetailMessage sampleDetail();
+// A meeting request with its fields, an attached message and one that could
+// not be read.
+DetailMessage sampleMeetingDetail();
 
 // The messages, in order, whose subject or preview contains the search text,
 // compared in lower case.

@@ -1,4 +1,5 @@
 #include "screenshots/ScreenshotGenerator.h"
+#include "screenshots/ScreenshotMessageDetail.h"
 #include "screenshots/ScreenshotMessageList.h"
 #include "screenshots/ScreenshotSidebar.h"
 #include "screenshots/ScreenshotStyle.h"
@@ -17,7 +18,7 @@ namespace Gen = ostrel::ScreenshotGenerator;
 
 namespace {
 
-const QStringList pictureNames = {"01-overview.png", "02-search.png", "03-empty.png"};
+const QStringList pictureNames = {"01-overview.png", "02-search.png", "03-empty.png", "04-item.png"};
 constexpr qreal scale = Gen::pictureScale;
 const QRectF frame(0, 0, Gen::pictureWidth, Gen::pictureHeight);
 
@@ -112,10 +113,10 @@ private slots:
             m_images.append(QImage(output.url.toLocalFile()).convertToFormat(QImage::Format_RGB32));
     }
 
-    void writesThreePicturesOfFullSize()
+    void writesEveryPictureOfFullSize()
     {
-        QCOMPARE(m_outputs.size(), 3);
-        for (int i = 0; i < 3; ++i) {
+        QCOMPARE(m_outputs.size(), pictureNames.size());
+        for (int i = 0; i < pictureNames.size(); ++i) {
             QCOMPARE(m_outputs[i].name, pictureNames[i]);
             QCOMPARE(m_outputs[i].url, QUrl::fromLocalFile(m_dir.filePath("nested/out/" + pictureNames[i])));
             QCOMPARE(m_outputs[i].pixelSize, QSizeF(2880, 1800));
@@ -228,6 +229,66 @@ private slots:
 
         QVERIFY(foreign.hasValue());
         QVERIFY(*foreign == *reference);
+    }
+
+    // The detail's parts beyond mail: the kind line, the item's own fields,
+    // the headers action, attached-message chips and the quiet line.
+    void detailShowsItemParts_data()
+    {
+        QTest::addColumn<int>("picture");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<bool>("headers");
+        QTest::addColumn<int>("messageChips");
+        QTest::addColumn<bool>("unreadable");
+        QTest::newRow("mail") << 0 << QString() << QStringList{"From", "To", "Cc", "Date"} << true << 1 << false;
+        QTest::newRow("meeting request")
+            << 3 << "Meeting request"
+            << QStringList{"From", "To", "Date", "Start", "End", "Location", "Organiser", "Attendees"} << false << 2
+            << true;
+    }
+    void detailShowsItemParts()
+    {
+        QFETCH(int, picture);
+        QFETCH(QString, kind);
+        QFETCH(QStringList, labels);
+        QFETCH(bool, headers);
+        QFETCH(int, messageChips);
+        QFETCH(bool, unreadable);
+        const Layout l = layoutOf(picture);
+        const auto detail = std::dynamic_pointer_cast<const ScreenshotMessageDetail>(l.composition->right);
+        QVERIFY(detail);
+        QCOMPARE(detail->message.kind, kind);
+        const auto g = detail->layout(l.columns.right);
+        const QImage &image = m_images[picture];
+        QStringList seen;
+        for (const auto &row : g.rows) {
+            seen << row.label;
+            QVERIFY(row.labelOrigin.x() >= l.columns.right.left());  // no label runs out of the column
+        }
+        QCOMPARE(seen, labels);
+        QCOMPARE(g.kindOrigin.has_value(), !kind.isEmpty());
+        if (g.kindOrigin) {
+            QVERIFY(g.kindOrigin->y() < g.subject.top());
+            QVERIFY(inkIn(image, QRectF(g.kindOrigin->x(), g.kindOrigin->y() - 9, 80, 10), Qt::white) > 50);
+        }
+        QCOMPARE(g.headersButton.has_value(), headers);
+        if (g.headersButton) {
+            QVERIFY(g.headersButton->right() <= l.columns.right.right());
+            QVERIFY(inkIn(image, *g.headersButton, Qt::white) > 50);
+        }
+        QCOMPARE(g.unreadable.has_value(), unreadable);
+        if (g.unreadable) {
+            QVERIFY(g.unreadable->top() > g.rows.last().valueOrigin.y());
+            QVERIFY(g.unreadable->bottom() < g.headerDivider.top());
+            QVERIFY(inkIn(image, *g.unreadable, Qt::white) > 100);
+        }
+        int envelopes = 0;
+        for (const DetailAttachment &a : detail->message.attachments)
+            envelopes += a.icon == QLatin1String("envelope");
+        QCOMPARE(envelopes, messageChips);
+        QCOMPARE(g.chips.size(), detail->message.attachments.size());
+        QVERIFY(g.chips.last().frame.right() <= l.columns.right.right());  // every chip fits
     }
 
     void searchPictureHoldsOneRow()
@@ -384,7 +445,8 @@ private slots:
         QCOMPARE(lines.size(), 15);
         QCOMPARE(lines.first(), QStringLiteral("Hi,"));
         QCOMPARE(lines.last(), messages[0].sender.split(u' ').first());
-        QCOMPARE(detail.attachments.size(), 3);
+        QCOMPARE(detail.attachments.size(), 4);
+        QCOMPARE(detail.attachments.last().icon, QStringLiteral("envelope"));  // an attached message
         QVERIFY(sampleFolders().first().id != sampleFolders().first().id);
     }
 

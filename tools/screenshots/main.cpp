@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 2 || arguments[1].isEmpty() || arguments[1].startsWith(QLatin1Char('-'))) {
         err << "usage: ostrel-screenshots OUTDIR\n"
-               "Writes 01-overview.png, 02-search.png and 03-empty.png (2880 x 1800) into OUTDIR.\n";
+               "Writes 01-overview.png, 02-search.png, 03-empty.png and 04-item.png (2880 x 1800) into OUTDIR.\n";
         return 2;
     }
 
