@@ -9,6 +9,7 @@
 #include "UpdateController.h"
 #include "viewmodel/ArchiveFiles.h"
 #include "viewmodel/ostrelViewModel.h"
+#include "views/ItemText.h"
 #include "views/WebView.h"
 
 #include <QAction>
@@ -315,6 +316,16 @@ private slots:
         QCOMPARE(ostrel::describeError(PSTError::parsingFailed("x")), QStringLiteral("Lesefehler: x"));
         QCOMPARE(QCoreApplication::translate("ostrel::UpdateController", "Unable to check for updates"),
                  QStringLiteral("Suche nach Updates nicht möglich"));
+        QCOMPARE(QCoreApplication::translate("ostrel", "Some properties could not be read: %1"),
+                 QStringLiteral("Einige Eigenschaften konnten nicht gelesen werden: %1"));
+        MailMessage unreadable;
+        unreadable.readFailure = QStringLiteral("x");
+        QCOMPARE(unreadableLine(unreadable), QStringLiteral("Diese Nachricht ist nicht lesbar: x"));
+        MailMessage attached;
+        attached.attachments.append(Attachment{});
+        attached.attachments.first().filename = QStringLiteral("A");
+        attached.attachments.first().failure = QStringLiteral("y");
+        QCOMPARE(unreadableLine(attached), QStringLiteral("Nicht lesbar: angehängte Nachricht „A“ (y)"));
         QCOMPARE(archiveNameFilters(), QStringList({"PST- und OST-Archive (*.pst *.ost)", "Alle Dateien (*)"}));
         const AlertRequest refusal = rootRefusalAlert();
         QCOMPARE(refusal.title, QStringLiteral("ostrel kann nicht als root laufen"));
