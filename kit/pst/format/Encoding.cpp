@@ -74,9 +74,22 @@ void permuteEncode(char *data, qsizetype size)
 
 void permuteDecode(char *data, qsizetype size)
 {
+    // Eight bytes a round: every block read of a permuted archive passes
+    // here, and the loop's own upkeep was most of its cost.
     const auto &inv = inverse().t;
     auto p = reinterpret_cast<quint8 *>(data);
-    for (qsizetype i = 0; i < size; ++i)
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        p[i] = inv[p[i]];
+        p[i + 1] = inv[p[i + 1]];
+        p[i + 2] = inv[p[i + 2]];
+        p[i + 3] = inv[p[i + 3]];
+        p[i + 4] = inv[p[i + 4]];
+        p[i + 5] = inv[p[i + 5]];
+        p[i + 6] = inv[p[i + 6]];
+        p[i + 7] = inv[p[i + 7]];
+    }
+    for (; i < size; ++i)
         p[i] = inv[p[i]];
 }
 

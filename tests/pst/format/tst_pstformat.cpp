@@ -14,6 +14,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include <array>
+
 using namespace ostrel::pst;
 using namespace ostrel::pst::bytes;
 
@@ -116,6 +118,35 @@ private slots:
             QVERIFY(coded != plain);
         permuteDecode(coded.data(), coded.size());
         QCOMPARE(coded, plain);
+    }
+
+    // Decoding works in rounds of eight bytes and then the rest: every
+    // length and every byte value decodes as the table says.
+    void permuteDecodeMatchesTheTable_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : {1, 7, 8, 9, 15, 16, 17, 4093})
+            QTest::addRow("%d bytes", size) << size;
+    }
+    void permuteDecodeMatchesTheTable()
+    {
+        QFETCH(int, size);
+        QByteArray encodedAll = allBytes();
+        permuteEncode(encodedAll.data(), encodedAll.size());
+        std::array<quint8, 256> inverse{};
+        for (int i = 0; i < 256; ++i)
+            inverse[quint8(encodedAll[i])] = quint8(i);
+        const QByteArray coded = randomBytes(size, quint32(size));
+        QByteArray decoded = coded;
+        permuteDecode(decoded.data(), decoded.size());
+        for (int i = 0; i < size; ++i)
+            QCOMPARE(quint8(decoded[i]), inverse[quint8(coded[i])]);
+        // Only the given bytes are touched.
+        QByteArray framed = QByteArray(3, 'x') + coded + QByteArray(3, 'y');
+        permuteDecode(framed.data() + 3, size);
+        QCOMPARE(framed.left(3), QByteArray(3, 'x'));
+        QCOMPARE(framed.right(3), QByteArray(3, 'y'));
+        QCOMPARE(framed.mid(3, size), decoded);
     }
 
     void permuteIsAPermutation()
