@@ -99,7 +99,25 @@ Result<QList<Folder>> FolderTree::read(NodeDatabase &db, quint32 parent)
 
 Result<TableContext> FolderTree::contents(NodeDatabase &db, quint32 folder)
 {
-    return TableContext::openNode(db, nid::withType(folder, nid::ContentsTable));
+    if (nid::type(folder) != nid::SearchFolder)
+        return TableContext::openNode(db, nid::withType(folder, nid::ContentsTable));
+    // A search folder keeps its results (messages stored in other folders)
+    // in a table of its own kind. Some archives keep them in another heap
+    // form than a table context; this reader does not list those, and says
+    // so as a missing table rather than as damage.
+    const quint32 nid = nid::withType(folder, nid::SearchContentsTable);
+    auto table = TableContext::openNode(db, nid);
+    if (table)
+        return table;
+    auto node = db.node(nid);
+    if (!node)
+        return table;
+    auto heap = Heap::open(db, node->bidData, node->bidSub);
+    if (!heap || heap->client() == heap::TableContext)
+        return table;
+    return Error{Error::Kind::Missing, QStringLiteral("search contents table %1: results kept in a heap of client %2, "
+                                                      "which is not read")
+                                           .arg(hex(nid), hex(heap->client()))};
 }
 
 }  // namespace ostrel::pst
