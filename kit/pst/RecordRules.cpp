@@ -300,19 +300,21 @@ const RawFolder *namedChild(const QList<RawFolder> &folders, const QStringList &
     return nullptr;
 }
 
-void buildChildren(MailFolder &record, const RawFolder &raw, std::optional<quint32> mailboxRoot, bool &marked)
+QList<MailFolder> buildTree(const QList<RawFolder> &raw, std::optional<quint32> mailboxRoot, bool &marked)
 {
-    record.children.reserve(raw.children.value.size());
-    for (const RawFolder &child : raw.children.value) {
-        MailFolder built = folderRecord(child);
+    QList<MailFolder> records;
+    records.reserve(raw.size());
+    for (const RawFolder &folder : raw) {
+        MailFolder record = folderRecord(folder);
         // A damaged tree may list a folder twice; one mailbox is enough.
-        if (!marked && mailboxRoot == child.node) {
-            built.mailboxRoot = true;
+        if (!marked && mailboxRoot == folder.node) {
+            record.mailboxRoot = true;
             marked = true;
         }
-        buildChildren(built, child, mailboxRoot, marked);
-        record.children.append(std::move(built));
+        record.children = buildTree(folder.children.value, mailboxRoot, marked);
+        records.append(std::move(record));
     }
+    return records;
 }
 }  // namespace
 
@@ -333,6 +335,7 @@ std::optional<quint32> mailboxRootNode(const RawArchive &archive)
         QStringLiteral("Oberste Ebene der persönlichen Ordner"),
         QStringLiteral("Dossiers personnels"),
         QStringLiteral("Haut de la banque d'informations"),
+        QStringLiteral("Début du fichier de données Outlook"),
         QStringLiteral("Outlook データ ファイルのトップ"),
     };
     if (const RawFolder *named = namedChild(top, kTopNames))
@@ -347,18 +350,8 @@ std::optional<quint32> mailboxRootNode(const RawArchive &archive)
 QList<MailFolder> folderTree(const RawArchive &archive)
 {
     const std::optional<quint32> mailboxRoot = mailboxRootNode(archive);
-    QList<MailFolder> tree;
-    tree.reserve(archive.folders.value.size());
     bool marked = false;
-    for (const RawFolder &raw : archive.folders.value) {
-        MailFolder record = folderRecord(raw);
-        if (!marked && mailboxRoot == raw.node) {
-            record.mailboxRoot = true;
-            marked = true;
-        }
-        buildChildren(record, raw, mailboxRoot, marked);
-        tree.append(std::move(record));
-    }
+    QList<MailFolder> tree = buildTree(archive.folders.value, mailboxRoot, marked);
     if (mailboxRoot) {
         for (MailFolder &record : tree)
             record.storeFolder = !record.mailboxRoot;

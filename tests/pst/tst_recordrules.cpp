@@ -509,6 +509,8 @@ private slots:
         QTest::newRow("newer English name") << "Top of Outlook data file" << false << none << "Top of Outlook data file";
         QTest::newRow("German name") << "Oberste Ebene der persönlichen Ordner" << false << none
                                      << "Oberste Ebene der persönlichen Ordner";
+        QTest::newRow("French name") << "Début du fichier de données Outlook" << false << none
+                                     << "Début du fichier de données Outlook";
         QTest::newRow("Japanese name") << "Outlook データ ファイルのトップ" << false << none
                                        << "Outlook データ ファイルのトップ";
         QTest::newRow("entry id shorter than 24 bytes")

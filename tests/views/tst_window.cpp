@@ -281,11 +281,14 @@ private slots:
         QVERIFY(reminders.data(Qt::ToolTipRole).toString().contains(QLatin1String("search folder")));
         tree->expandAll();
         // The group is a heading: clicking it selects no folder.
+        tree->scrollTo(group);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(group).center());
         QCOMPARE(vm().selectedFolder()->name, QStringLiteral("Inbox"));
+        tree->scrollTo(publicSubtree);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(publicSubtree).center());
         QTRY_COMPARE(vm().selectedFolder()->id, model->folder(publicSubtree)->id);
 
+        tree->scrollTo(sub1);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(sub1).center());
         QTRY_COMPARE(vm().selectedFolder()->name, QStringLiteral("sub1"));
         QTRY_COMPARE(vm().rows().size(), 25);
@@ -354,7 +357,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         QListView *list = m_view->messageList()->list();
         list->setFocus();
         const QList<MessageRow> order = vm().shownRows();
@@ -408,7 +411,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         MessageDetailView *detail = m_view->detail();
         const MessageRow *importantRow = rowWithSubject(vm().rows(), "This email is important!");
         QVERIFY(importantRow);
@@ -431,7 +434,8 @@ private slots:
         QVERIFY(detail->attachmentsTitle().isEmpty());
 
         open("tika_testPST.pst");
-        selectFolder({"Début du fichier de données Outlook"});
+        // The mailbox's root holds mail of its own: it waits in the group.
+        selectFolder({"Other folders", "Début du fichier de données Outlook"});
         std::optional<MailMessage> plain;
         for (const MessageRow &row : vm().rows()) {
             read(row.id);
@@ -449,7 +453,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         QCOMPARE(m_view->detail()->attachmentsTitle(), QStringLiteral("Attachments (2)"));
         const auto chips = m_view->detail()->attachmentViews();
@@ -569,7 +573,7 @@ private slots:
         QVERIFY(expected.open(QIODevice::ReadOnly));
 
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(index);
         QCOMPARE(chip->attachment().data.has_value(), index == 1);
@@ -590,7 +594,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(0);
 
@@ -649,7 +653,7 @@ private slots:
         grab("ost-search.png");
         m_view->messageList()->searchField()->clear();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         read(rowWithSubject(vm().rows(), "This email is important!")->id);
         grab("john-doe-important.png");
     }
