@@ -318,6 +318,8 @@ void ostrelViewModel::takeListingResults()
     const qsizetype middle = m_rows.size();
     m_rows.append(std::move(incoming));
     std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    // Complete before the rows are announced, so the list's note sees it.
+    m_listingComplete = last;
     refreshShownRows();
     if (last)
         finishListing();

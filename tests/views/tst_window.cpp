@@ -353,6 +353,28 @@ private slots:
         QCOMPARE(list->emptyState()->symbol(), QStringLiteral("tray"));
     }
 
+    // A search folder whose results this archive does not list says so,
+    // rather than an empty list under the tree's count.
+    void aSearchFolderSaysWhatItIs()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("javalibpst_dist_list.pst");
+        MessageListView *list = m_view->messageList();
+        selectFolder({"Other folders", "Search Root", "All Messages"});
+        QVERIFY(vm().selectedFolder()->searchFolder);
+        QVERIFY(vm().selectedFolder()->messageCount > 0);
+        QVERIFY(!list->showsList());
+        QCOMPARE(list->emptyState()->text(), QStringLiteral("No results in this search folder"));
+        QCOMPARE(list->emptyState()->symbol(), QStringLiteral("magnifyingglass"));
+        QVERIFY(!list->note()->isHidden());
+        QVERIFY2(list->note()->text().contains(QLatin1String("search folder")), qPrintable(list->note()->text()));
+        // One whose results are listed shows them under its name.
+        selectFolder({"Other folders", "Reminders"});
+        QVERIFY(list->showsList());
+        QCOMPARE(list->list()->model()->rowCount(), 1);
+        QVERIFY(list->note()->isHidden());
+    }
+
     void arrowKeysMoveTheSelection()
     {
         OSTREL_REQUIRE_CORPUS();
