@@ -67,8 +67,7 @@ QString firstDifference(const QByteArray &a, const QByteArray &b)
 // results (PidTagContentCount, 0x3602) and the results lie in the folder's
 // search contents table (node type 0x10), not in a contents table (0x0E).
 // The native engine gives the row's count and lists the results from that
-// table where it is a table context (some archives keep it in another heap
-// form, which it does not read). So the dumps and records are compared with
+// table (a table context, or the search table form). So the dumps and records are compared with
 // search folders' counts and messages set aside, and each archive that has
 // such a folder must show the difference (so that it is noticed when either
 // engine changes).

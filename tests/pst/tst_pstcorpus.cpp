@@ -5,7 +5,9 @@
 // comparison.
 #include "ManifestReader.h"
 #include "TestSupport.h"
+#include "pst/EngineFactory.h"
 #include "pst/PSTActor.h"
+#include "pst/RecordRules.h"
 
 #include <QDir>
 #include <QFile>
@@ -227,6 +229,15 @@ private slots:
         QVERIFY(reminders && reminders->searchFolder);
         const MailFolder *views = findFolder(opened.value(), QStringLiteral("IPM_COMMON_VIEWS"));
         QVERIFY(views && !views->searchFolder);
+
+        // The store's own entry id names it, not only its name.
+        auto raw = EngineFactory::standard().open(test::corpusFile(QStringLiteral("processpst_multiple_to_cc.pst")), engine);
+        QVERIFY(raw);
+        const PropertyValue *entry = raw->archive.store.find(rules::Tag::ipmSubtreeEntryId);
+        QVERIFY(entry);
+        const auto node = rules::entryIdNode(*entry);
+        QVERIFY(node);
+        QCOMPARE(rules::mailboxRootNode(raw->archive), node);
     }
 
     // The native engine lists a search folder's results from its own
@@ -237,6 +248,8 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::newRow("to-do search") << "hughbe_hughbe_Outlook.pst" << "To-Do Search";
         QTest::newRow("reminders") << "javalibpst_dist_list.pst" << "Reminders";
+        QTest::newRow("all messages (search table form)") << "javalibpst_dist_list.pst" << "All Messages";
+        QTest::newRow("all messages, seven") << "hughbe_hughbe_Outlook.pst" << "All Messages";
         QTest::newRow("offline store") << "aspose_SampleOstFile.ost"
                                        << "MS-OLK-BGPooledSearchFolderEBE0F70B1C85B64A8D846B6E1C667354";
     }
