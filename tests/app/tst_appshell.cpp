@@ -315,6 +315,9 @@ private slots:
         QCOMPARE(ostrel::describeError(PSTError::parsingFailed("x")), QStringLiteral("Lesefehler: x"));
         QCOMPARE(QCoreApplication::translate("ostrel::UpdateController", "Unable to check for updates"),
                  QStringLiteral("Suche nach Updates nicht möglich"));
+        QCOMPARE(QCoreApplication::translate("ostrel::FolderTreeModel", "Other folders"), QStringLiteral("Weitere Ordner"));
+        QCOMPARE(QCoreApplication::translate("ostrel::FolderTreeModel", "%1 (search folder)"),
+                 QStringLiteral("%1 (Suchordner)"));
         QCOMPARE(archiveNameFilters(), QStringList({"PST- und OST-Archive (*.pst *.ost)", "Alle Dateien (*)"}));
         const AlertRequest refusal = rootRefusalAlert();
         QCOMPARE(refusal.title, QStringLiteral("ostrel kann nicht als root laufen"));
