@@ -168,6 +168,11 @@
     </message>
     <message>
         <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
+        <source>This is a search folder. Its results are kept in other folders and could not be listed from this archive.</source>
+        <translation>Dies ist ein Suchordner. Seine Ergebnisse liegen in anderen Ordnern und konnten aus diesem Archiv nicht aufgelistet werden.</translation>
+    </message>
+    <message>
+        <location filename="../kit/viewmodel/ostrelViewModel.cpp"/>
         <source>Part of this folder could not be read: %1</source>
         <translation>Ein Teil dieses Ordners konnte nicht gelesen werden: %1</translation>
     </message>
@@ -555,6 +560,21 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
         <source>%1, %2 unread</source>
         <translation>%1, %2 ungelesen</translation>
     </message>
+    <message>
+        <location filename="../kit/views/FolderTreeModel.cpp"/>
+        <source>Other folders</source>
+        <translation>Weitere Ordner</translation>
+    </message>
+    <message>
+        <location filename="../kit/views/FolderTreeModel.cpp"/>
+        <source>The archive&apos;s own folders beside the mailbox: searches, views, reminders</source>
+        <translation>Die eigenen Ordner des Archivs neben dem Postfach: Suchen, Ansichten, Erinnerungen</translation>
+    </message>
+    <message>
+        <location filename="../kit/views/FolderTreeModel.cpp"/>
+        <source>%1 (search folder)</source>
+        <translation>%1 (Suchordner)</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::MessageDetailView</name>
@@ -704,6 +724,11 @@ Starten Sie ostrel als normaler Benutzer. Wo es als root laufen muss, etwa in ei
         <location filename="../kit/views/MessageListView.cpp" line="146"/>
         <source>No messages</source>
         <translation>Keine Nachrichten</translation>
+    </message>
+    <message>
+        <location filename="../kit/views/MessageListView.cpp"/>
+        <source>No results in this search folder</source>
+        <translation>Keine Ergebnisse in diesem Suchordner</translation>
     </message>
 </context>
 <context>

@@ -12,7 +12,18 @@ size_t qHash(const MailFolder &folder, size_t seed)
     seed = qHashRange(folder.children.cbegin(), folder.children.cend(), seed);
     for (const auto *failure : {&folder.subFoldersFailure, &folder.messageCountFailure})
         seed = *failure ? qHashMulti(seed, true, **failure) : qHashMulti(seed, false);
-    return seed;
+    return qHashMulti(seed, folder.searchFolder, folder.mailboxRoot, folder.storeFolder);
+}
+
+const MailFolder *findMailboxRoot(const QList<MailFolder> &tree)
+{
+    for (const MailFolder &folder : tree) {
+        if (folder.mailboxRoot)
+            return &folder;
+        if (const MailFolder *found = findMailboxRoot(folder.children))
+            return found;
+    }
+    return nullptr;
 }
 
 namespace {
@@ -41,6 +52,12 @@ void appendJson(const MailFolder &folder, QByteArray &out)
         out += ",\"subFoldersFailure\":" + jsonScalar(*folder.subFoldersFailure);
     if (folder.messageCountFailure)
         out += ",\"messageCountFailure\":" + jsonScalar(*folder.messageCountFailure);
+    if (folder.searchFolder)
+        out += ",\"searchFolder\":true";
+    if (folder.mailboxRoot)
+        out += ",\"mailboxRoot\":true";
+    if (folder.storeFolder)
+        out += ",\"storeFolder\":true";
     out += '}';
 }
 
@@ -53,6 +70,18 @@ bool readFailure(const QJsonObject &object, const char *key, std::optional<QStri
     if (!value.isString())
         return false;
     into = value.toString();
+    return true;
+}
+
+// An optional flag: absent is false, anything but a boolean is wrong.
+bool readFlag(const QJsonObject &object, const char *key, bool &into)
+{
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined())
+        return true;
+    if (!value.isBool())
+        return false;
+    into = value.toBool();
     return true;
 }
 }  // namespace
@@ -86,7 +115,9 @@ std::optional<MailFolder> MailFolder::fromJsonObject(const QJsonObject &object)
         return std::nullopt;
     MailFolder folder{id, name.toString(), messages.toInteger(), unread.toInteger(), *type, {}};
     if (!readFailure(object, "subFoldersFailure", folder.subFoldersFailure)
-        || !readFailure(object, "messageCountFailure", folder.messageCountFailure))
+        || !readFailure(object, "messageCountFailure", folder.messageCountFailure)
+        || !readFlag(object, "searchFolder", folder.searchFolder) || !readFlag(object, "mailboxRoot", folder.mailboxRoot)
+        || !readFlag(object, "storeFolder", folder.storeFolder))
         return std::nullopt;
     for (const QJsonValue &child : children.toArray()) {
         auto decoded = fromJsonObject(child.toObject());

@@ -40,15 +40,14 @@ struct PSTActor::State {
         setEngineName({});
     }
 
-    MailFolder buildFolder(const RawFolder &raw)
+    // Ids for the records the rules built from raw, which they mirror.
+    void mintIds(QList<MailFolder> &records, const QList<RawFolder> &raw)
     {
-        MailFolder record = rules::folderRecord(raw);
-        record.children.reserve(raw.children.value.size());
-        for (const RawFolder &child : raw.children.value)
-            record.children.append(buildFolder(child));
-        record.id = QUuid::createUuid();
-        folders.insert(record.id, raw.node);
-        return record;
+        for (qsizetype i = 0; i < records.size() && i < raw.size(); ++i) {
+            records[i].id = QUuid::createUuid();
+            folders.insert(records[i].id, raw[i].node);
+            mintIds(records[i].children, raw[i].children.value);
+        }
     }
 
     PSTResult<QList<MailFolder>> open(const QUrl &url)
@@ -62,9 +61,8 @@ struct PSTActor::State {
         // at the root there would be nothing to show.
         if (archive.folders.failure)
             return PSTError::parsingFailed(*archive.folders.failure);
-        QList<MailFolder> tree;
-        for (const RawFolder &folder : archive.folders.value)
-            tree.append(buildFolder(folder));
+        QList<MailFolder> tree = rules::folderTree(archive);
+        mintIds(tree, archive.folders.value);
         engine = std::move(opened.value().engine);
         setEngineName(engine->name(), archive.namedPropertiesFailure);
         return tree;

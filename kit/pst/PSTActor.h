@@ -61,7 +61,8 @@ public:
     PSTActor &operator=(const PSTActor &) = delete;
 
     // Drops any open archive, opens the one at url and returns the root
-    // folder's sub folders, each with its whole tree.
+    // folder's sub folders, each with its whole tree, in stored order; the
+    // mailbox's root folder and the store's own folders beside it are marked.
     QFuture<PSTResult<QList<MailFolder>>> openFile(const QUrl &url);
 
     // Up to limit complete messages of a folder returned by the last open,

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QStringDecoder>
+#include <QStringList>
 #include <QtEndian>
 #include <array>
 
@@ -265,7 +266,97 @@ MailFolder folderRecord(const RawFolder &folder)
     record.unreadCount = qint64(integer32(folder.properties, Tag::contentUnreadCount).value_or(0));
     record.folderType = classifyFolder(record.name);
     record.subFoldersFailure = folder.children.failure;
+    record.searchFolder = folder.searchFolder;
     return record;
+}
+
+std::optional<quint32> entryIdNode(const PropertyValue &entryId)
+{
+    constexpr qsizetype kNodeAt = 4 + 16;
+    if (entryId.type != PropertyType::binary || entryId.bytes.size() < kNodeAt + 4)
+        return std::nullopt;
+    return qFromLittleEndian<quint32>(entryId.bytes.constData() + kNodeAt);
+}
+
+namespace {
+const RawFolder *findNode(const QList<RawFolder> &folders, quint32 node)
+{
+    for (const RawFolder &folder : folders) {
+        if (folder.node == node)
+            return &folder;
+        if (const RawFolder *found = findNode(folder.children.value, node))
+            return found;
+    }
+    return nullptr;
+}
+
+const RawFolder *namedChild(const QList<RawFolder> &folders, const QStringList &names)
+{
+    for (const RawFolder &folder : folders) {
+        const QString name = text(folder.properties, Tag::displayName).value_or(QString()).trimmed();
+        if (!folder.searchFolder && names.contains(name, Qt::CaseInsensitive))
+            return &folder;
+    }
+    return nullptr;
+}
+
+QList<MailFolder> buildTree(const QList<RawFolder> &raw, std::optional<quint32> mailboxRoot, bool &marked)
+{
+    QList<MailFolder> records;
+    records.reserve(raw.size());
+    for (const RawFolder &folder : raw) {
+        MailFolder record = folderRecord(folder);
+        // A damaged tree may list a folder twice; one mailbox is enough.
+        if (!marked && mailboxRoot == folder.node) {
+            record.mailboxRoot = true;
+            marked = true;
+        }
+        record.children = buildTree(folder.children.value, mailboxRoot, marked);
+        records.append(std::move(record));
+    }
+    return records;
+}
+}  // namespace
+
+std::optional<quint32> mailboxRootNode(const RawArchive &archive)
+{
+    const QList<RawFolder> &top = archive.folders.value;
+    if (const PropertyValue *entryId = archive.store.find(Tag::ipmSubtreeEntryId)) {
+        if (const auto node = entryIdNode(*entryId)) {
+            const RawFolder *named = findNode(top, *node);
+            if (named && !named->searchFolder)
+                return named->node;
+        }
+    }
+    // The names Outlook gives the mailbox's top folder in the archives it writes.
+    static const QStringList kTopNames{
+        QStringLiteral("Top of Personal Folders"),
+        QStringLiteral("Top of Outlook data file"),
+        QStringLiteral("Oberste Ebene der persönlichen Ordner"),
+        QStringLiteral("Dossiers personnels"),
+        QStringLiteral("Haut de la banque d'informations"),
+        QStringLiteral("Début du fichier de données Outlook"),
+        QStringLiteral("Outlook データ ファイルのトップ"),
+    };
+    if (const RawFolder *named = namedChild(top, kTopNames))
+        return named->node;
+    if (const RawFolder *mailbox = namedChild(top, {QStringLiteral("Root - Mailbox")})) {
+        if (const RawFolder *subtree = namedChild(mailbox->children.value, {QStringLiteral("IPM_SUBTREE")}))
+            return subtree->node;
+    }
+    return std::nullopt;
+}
+
+QList<MailFolder> folderTree(const RawArchive &archive)
+{
+    const std::optional<quint32> mailboxRoot = mailboxRootNode(archive);
+    bool marked = false;
+    QList<MailFolder> tree = buildTree(archive.folders.value, mailboxRoot, marked);
+    if (mailboxRoot) {
+        for (MailFolder &record : tree)
+            record.storeFolder = !record.mailboxRoot;
+    }
+    return tree;
 }
 
 void chooseShownBody(const PropertyBag &message, MailMessage &record)

@@ -50,6 +50,7 @@ struct Tag {
     static constexpr quint16 recipientDisplayName = 0x5FF6;
     static constexpr quint16 recipientType = 0x0C15;
     static constexpr quint16 smtpAddress = 0x39FE;
+    static constexpr quint16 ipmSubtreeEntryId = 0x35E0;
 };
 
 // Attachments at or above this size never have their bytes read with a page.
@@ -120,6 +121,19 @@ QString attachmentName(const RawAttachment &attachment);
 // Records, with null ids. A folder's record has no children: the caller
 // builds them from folder.children and sets them.
 MailFolder folderRecord(const RawFolder &folder);
+
+// The node an entry id names: flags (4 bytes), the store's uid (16), then
+// the node id (4, little-endian); none when the value is shorter.
+std::optional<quint32> entryIdNode(const PropertyValue &entryId);
+// The folder whose sub folders are the mailbox: the one the store's IPM
+// subtree entry id names, else a top-level folder with the name Outlook
+// gives it in one of its languages (or an offline store's "Root - Mailbox"
+// holding "IPM_SUBTREE"); none when neither is found. Never a search folder.
+std::optional<quint32> mailboxRootNode(const RawArchive &archive);
+// The whole tree as records, with null ids and in stored order: each
+// folder's children built, the mailbox's root marked mailboxRoot, and,
+// when there is one, every other top-level folder marked storeFolder.
+QList<MailFolder> folderTree(const RawArchive &archive);
 Attachment attachmentRecord(const RawAttachment &attachment);
 MailMessage messageRecord(const RawMessage &message);
 // A list row with a null id; storageIndex is the row's position in its folder.

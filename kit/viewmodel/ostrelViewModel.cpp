@@ -215,6 +215,10 @@ QFuture<void> ostrelViewModel::openPSTFile(const QUrl &url)
                   setCurrentFileName(url.fileName());
                   addRecentFile(url);
                   std::optional<MailFolder> first = firstInbox(m_folders);
+                  // Else the mailbox's first folder, else the archive's.
+                  const MailFolder *mailbox = findMailboxRoot(m_folders);
+                  if (!first && mailbox && !mailbox->children.isEmpty())
+                      first = mailbox->children.constFirst();
                   if (!first && !m_folders.isEmpty())
                       first = m_folders.constFirst();
                   if (!first) {
@@ -231,15 +235,27 @@ void ostrelViewModel::clearError()
     setErrorMessage(std::nullopt);
 }
 
-std::optional<MailFolder> ostrelViewModel::firstInbox(const QList<MailFolder> &folders)
+namespace {
+std::optional<MailFolder> firstInboxIn(const QList<MailFolder> &folders)
 {
     for (const MailFolder &folder : folders) {
         if (folder.folderType == FolderType::inbox)
             return folder;
-        if (auto nested = firstInbox(folder.children))
+        if (auto nested = firstInboxIn(folder.children))
             return nested;
     }
     return std::nullopt;
+}
+}  // namespace
+
+std::optional<MailFolder> ostrelViewModel::firstInbox(const QList<MailFolder> &folders)
+{
+    // The mailbox's inbox before one among the store's own folders.
+    if (const MailFolder *mailbox = findMailboxRoot(folders)) {
+        if (auto inbox = firstInboxIn(mailbox->children))
+            return inbox;
+    }
+    return firstInboxIn(folders);
 }
 
 QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
@@ -304,6 +320,8 @@ void ostrelViewModel::takeListingResults()
     const qsizetype middle = m_rows.size();
     m_rows.append(std::move(incoming));
     std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    // Complete before the rows are announced, so the list's note sees it.
+    m_listingComplete = last;
     refreshShownRows();
     if (last)
         finishListing();
@@ -319,6 +337,13 @@ void ostrelViewModel::finishListing()
 
 QString ostrelViewModel::listingNote() const
 {
+    // A search folder whose count the list cannot show: say what it is
+    // rather than an empty list under a count.
+    if (!m_listingFailure && m_unreadableRows == 0 && m_listingComplete && m_rows.isEmpty() && m_selectedFolder
+        && m_selectedFolder->searchFolder && m_selectedFolder->messageCount > 0)
+        return QCoreApplication::translate("ostrel",
+                                           "This is a search folder. Its results are kept in other folders "
+                                           "and could not be listed from this archive.");
     if (!m_listingFailure && m_unreadableRows == 0)
         return {};
     const QString why = m_listingFailure.value_or(QString());

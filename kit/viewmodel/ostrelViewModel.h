@@ -72,7 +72,8 @@ public:
     // Whether the folder's rows are all in (or the listing stopped).
     bool isListingComplete() const { return m_listingComplete; }
     // One quiet line when part of the folder could not be read: how many
-    // rows and why; empty otherwise.
+    // rows and why; or, for a search folder that counts results but lists
+    // none, that it is one; empty otherwise.
     QString listingNote() const;
     // One quiet line when something missing from every record of the open
     // archive could not be read (its named properties); empty otherwise.
@@ -95,6 +96,7 @@ public:
     QFuture<void> openPSTFile();
     QFuture<void> openPSTFile(const QUrl &url);
     void clearError();
+    // The mailbox's first inbox, else the first inbox anywhere.
     static std::optional<MailFolder> firstInbox(const QList<MailFolder> &folders);
 
     // Selection and search. Selecting a folder lists all its rows (the

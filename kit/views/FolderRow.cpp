@@ -41,7 +41,11 @@ void FolderRow::paint(QPainter *painter, const QStyleOptionViewItem &option, con
     painter->setRenderHint(QPainter::Antialiasing);
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette &palette = option.palette;
-    const QColor text = selected ? palette.color(QPalette::HighlightedText) : style::primary(palette);
+    // The group of the store's own folders is a heading, not a folder.
+    const bool group = index.data(FolderTreeModel::GroupRole).toBool();
+    const QColor text = selected ? palette.color(QPalette::HighlightedText)
+                        : group  ? style::secondary(palette)
+                                 : style::primary(palette);
     const QColor iconTint = selected ? text : style::secondary(palette);
 
     const QRect row = option.rect.adjusted(4, 1, -2, -1);

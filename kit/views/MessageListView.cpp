@@ -160,6 +160,9 @@ void MessageListView::refresh()
     } else if (shown.isEmpty() && searching) {
         m_empty->setContent(QStringLiteral("magnifyingglass"), tr("No results"));
         m_stack->setCurrentWidget(m_empty);
+    } else if (shown.isEmpty() && folder->searchFolder) {
+        m_empty->setContent(QStringLiteral("magnifyingglass"), tr("No results in this search folder"));
+        m_stack->setCurrentWidget(m_empty);
     } else if (shown.isEmpty()) {
         m_empty->setContent(QStringLiteral("tray"), tr("No messages"));
         m_stack->setCurrentWidget(m_empty);

@@ -326,6 +326,9 @@ private slots:
         attached.attachments.first().filename = QStringLiteral("A");
         attached.attachments.first().failure = QStringLiteral("y");
         QCOMPARE(unreadableLine(attached), QStringLiteral("Nicht lesbar: angehängte Nachricht „A“ (y)"));
+        QCOMPARE(QCoreApplication::translate("ostrel::FolderTreeModel", "Other folders"), QStringLiteral("Weitere Ordner"));
+        QCOMPARE(QCoreApplication::translate("ostrel::FolderTreeModel", "%1 (search folder)"),
+                 QStringLiteral("%1 (Suchordner)"));
         QCOMPARE(archiveNameFilters(), QStringList({"PST- und OST-Archive (*.pst *.ost)", "Alle Dateien (*)"}));
         const AlertRequest refusal = rootRefusalAlert();
         QCOMPARE(refusal.title, QStringLiteral("ostrel kann nicht als root laufen"));

@@ -195,6 +195,43 @@ private slots:
         QCOMPARE(MailFolder::fromJson("{\"id\":\"x\"}"), std::nullopt);
     }
 
+    // The tree flags travel in JSON only when set, and come back as they went.
+    void folderFlagsInJson_data()
+    {
+        QTest::addColumn<bool>("search");
+        QTest::addColumn<bool>("mailboxRoot");
+        QTest::addColumn<bool>("store");
+        QTest::newRow("none") << false << false << false;
+        QTest::newRow("search folder") << true << false << false;
+        QTest::newRow("mailbox root") << false << true << false;
+        QTest::newRow("store's search folder") << true << false << true;
+    }
+    void folderFlagsInJson()
+    {
+        QFETCH(bool, search);
+        QFETCH(bool, mailboxRoot);
+        QFETCH(bool, store);
+        MailFolder folder{QUuid::createUuid(), QStringLiteral("Search Root"), 4, 0, FolderType::custom, {}};
+        folder.searchFolder = search;
+        folder.mailboxRoot = mailboxRoot;
+        folder.storeFolder = store;
+        const QByteArray json = folder.toJson();
+        QCOMPARE(json.contains("\"searchFolder\":true"), search);
+        QCOMPARE(json.contains("\"mailboxRoot\":true"), mailboxRoot);
+        QCOMPARE(json.contains("\"storeFolder\":true"), store);
+        QVERIFY(!json.contains(":false"));
+        QCOMPARE(MailFolder::fromJson(json), std::optional<MailFolder>(folder));
+        MailFolder plain = folder;
+        plain.searchFolder = !search;
+        QVERIFY(plain != folder);
+        QVERIFY(qHash(plain) != qHash(folder));
+        // A flag that is not a boolean is no folder.
+        QByteArray wrong = json;
+        wrong.chop(1);
+        wrong += ",\"storeFolder\":\"yes\"}";
+        QCOMPARE(MailFolder::fromJson(wrong), std::nullopt);
+    }
+
     void blanksAreNotLineBreaks()
     {
         QCOMPARE(trimBlanks(QStringLiteral("\t\u00A0 name \u2003")), QStringLiteral("name"));

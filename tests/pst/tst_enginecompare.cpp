@@ -66,11 +66,11 @@ QString firstDifference(const QByteArray &a, const QByteArray &b)
 // folder and lists none, while the archive's hierarchy row counts its
 // results (PidTagContentCount, 0x3602) and the results lie in the folder's
 // search contents table (node type 0x10), not in a contents table (0x0E).
-// The native engine gives the row's count. How search folders list their
-// results is the folder listing's business; until then the dumps and records
-// are compared with search folders' counts and messages set aside, and each
-// archive that has such a folder must show the difference (so that it is
-// noticed when either engine changes).
+// The native engine gives the row's count and lists the results from that
+// table (a table context, or the search table form). So the dumps and records are compared with
+// search folders' counts and messages set aside, and each archive that has
+// such a folder must show the difference (so that it is noticed when either
+// engine changes).
 struct SearchFolders {
     QSet<QString> paths;   // "/a/b", as the records name them
     qint64 counted = 0;    // what their hierarchy rows count, in all

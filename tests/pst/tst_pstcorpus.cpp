@@ -5,7 +5,9 @@
 // comparison.
 #include "ManifestReader.h"
 #include "TestSupport.h"
+#include "pst/EngineFactory.h"
 #include "pst/PSTActor.h"
+#include "pst/RecordRules.h"
 
 #include <QDir>
 #include <QFile>
@@ -190,6 +192,94 @@ private slots:
                     QVERIFY2(!rows[i].displayCc.isEmpty(), qPrintable(at + ": no Cc text"));
             }
         }
+    }
+
+    // Both engines find the mailbox, and the store's own folders are
+    // marked for the group beside it.
+    void theMailboxAndTheStoreFolders_data()
+    {
+        QTest::addColumn<EngineChoice>("engine");
+        QTest::newRow("native") << EngineChoice::native;
+        QTest::newRow("libpff") << EngineChoice::libpff;
+    }
+    void theMailboxAndTheStoreFolders()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QFETCH(EngineChoice, engine);
+        PSTActor actor(engine);
+        const auto opened = openSync(actor, test::corpusFile(QStringLiteral("processpst_multiple_to_cc.pst")));
+        QVERIFY(opened);
+        QStringList mailbox;
+        QStringList store;
+        for (const MailFolder &folder : opened.value()) {
+            if (folder.mailboxRoot) {
+                mailbox.append(folder.name);
+                QVERIFY(!folder.storeFolder);
+                QVERIFY(findFolder(folder.children, QStringLiteral("Inbox")));
+            } else {
+                QVERIFY2(folder.storeFolder, qPrintable(folder.name));
+                store.append(folder.name);
+            }
+        }
+        QCOMPARE(mailbox, QStringList{"Top of Outlook data file"});
+        store.sort();
+        QCOMPARE(store, (QStringList{"IPM_COMMON_VIEWS", "ItemProcSearch", "Reminders", "SPAM Search Folder 2",
+                                     "Search Root", "To-Do Search", "Tracked Mail Processing"}));
+        const MailFolder *reminders = findFolder(opened.value(), QStringLiteral("Reminders"));
+        QVERIFY(reminders && reminders->searchFolder);
+        const MailFolder *views = findFolder(opened.value(), QStringLiteral("IPM_COMMON_VIEWS"));
+        QVERIFY(views && !views->searchFolder);
+
+        // The store's own entry id names it, not only its name.
+        auto raw = EngineFactory::standard().open(test::corpusFile(QStringLiteral("processpst_multiple_to_cc.pst")), engine);
+        QVERIFY(raw);
+        const PropertyValue *entry = raw->archive.store.find(rules::Tag::ipmSubtreeEntryId);
+        QVERIFY(entry);
+        const auto node = rules::entryIdNode(*entry);
+        QVERIFY(node);
+        QCOMPARE(rules::mailboxRootNode(raw->archive), node);
+    }
+
+    // The native engine lists a search folder's results from its own
+    // table: as many rows as its count, each message readable.
+    void searchFoldersListTheirResults_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("to-do search") << "hughbe_hughbe_Outlook.pst" << "To-Do Search";
+        QTest::newRow("reminders") << "javalibpst_dist_list.pst" << "Reminders";
+        QTest::newRow("all messages (search table form)") << "javalibpst_dist_list.pst" << "All Messages";
+        QTest::newRow("all messages, seven") << "hughbe_hughbe_Outlook.pst" << "All Messages";
+        QTest::newRow("offline store") << "aspose_SampleOstFile.ost"
+                                       << "MS-OLK-BGPooledSearchFolderEBE0F70B1C85B64A8D846B6E1C667354";
+    }
+    void searchFoldersListTheirResults()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        QFETCH(QString, file);
+        QFETCH(QString, folder);
+        PSTActor actor(EngineChoice::native);
+        const auto opened = openSync(actor, test::corpusFile(file));
+        QVERIFY(opened);
+        const MailFolder *search = findFolder(opened.value(), folder);
+        QVERIFY(search);
+        QVERIFY(search->searchFolder);
+        QVERIFY(search->messageCount > 0);
+        QList<MessageRow> rows;
+        for (const RowChunk &chunk : actor.listFolder(*search).results()) {
+            QVERIFY(!chunk.error);
+            QCOMPARE(chunk.unreadable, qint64(0));
+            rows.append(chunk.rows);
+        }
+        QCOMPARE(rows.size(), search->messageCount);
+        for (const MessageRow &row : std::as_const(rows)) {
+            const auto message = actor.readMessage(row.id).result();
+            QVERIFY2(message, qPrintable(row.subject));
+            QCOMPARE(message.value().subject, row.subject);
+        }
+        const auto page = loadSync(actor, *search, 0, 100);
+        QVERIFY(page);
+        QCOMPARE(page.value().size(), search->messageCount);
     }
 
     void inputsThatAreNoArchive_data()

@@ -41,6 +41,39 @@ RawAttachment rawAttachment(int index, const QString &name, const QString &conte
     attachment.data = std::move(data);
     return attachment;
 }
+
+RawFolder rawFolder(quint32 node, const QString &name, QList<RawFolder> children = {})
+{
+    RawFolder folder;
+    folder.node = node;
+    folder.searchFolder = (node & 0x1F) == 0x03;
+    folder.properties.insert(Tag::displayName, ostrel::test::stored::text(name));
+    folder.children.value = std::move(children);
+    return folder;
+}
+
+// An IPM subtree entry id: flags, the store's uid, then the node.
+QByteArray entryId(quint32 node, qsizetype size = 24)
+{
+    QByteArray id(4, '\0');
+    id += QByteArray(16, '\x5A');
+    char le[4];
+    qToLittleEndian(node, le);
+    id += QByteArray(le, 4);
+    return id.left(size);
+}
+
+// The names of the folders marked mailboxRoot, anywhere in the tree.
+QStringList mailboxRoots(const QList<MailFolder> &tree)
+{
+    QStringList found;
+    for (const MailFolder &folder : tree) {
+        if (folder.mailboxRoot)
+            found.append(folder.name);
+        found += mailboxRoots(folder.children);
+    }
+    return found;
+}
 }  // namespace
 
 class TestRecordRules : public QObject {
@@ -496,6 +529,90 @@ private slots:
         QCOMPARE(record.unreadCount, 4);
         QCOMPARE(record.messageCount, 0);
         QCOMPARE(record.messageCountFailure, OptText("number_of_sub_messages: unknown"));
+    }
+
+    // Which folder's sub folders are the mailbox, and which top-level
+    // folders are the store's own, over raw trees.
+    void mailboxInTheTree_data()
+    {
+        QTest::addColumn<QString>("topName");
+        QTest::addColumn<bool>("offline");  // an offline store's "Root - Mailbox"/"IPM_SUBTREE" beside
+        QTest::addColumn<std::optional<QByteArray>>("entry");
+        QTest::addColumn<QString>("mailbox");  // the marked folder's name; empty for none
+        const auto none = std::optional<QByteArray>();
+        QTest::newRow("entry id names the top folder")
+            << "Mailbox of Ann" << false << std::optional(entryId(0x8042)) << "Mailbox of Ann";
+        QTest::newRow("entry id wins over a name")
+            << "Top of Personal Folders" << true << std::optional(entryId(0x8122)) << "IPM_SUBTREE";
+        QTest::newRow("entry id names a nested folder")
+            << "Mailbox of Ann" << false << std::optional(entryId(0x8082)) << "Nested";
+        QTest::newRow("English name") << "Top of Personal Folders" << false << none << "Top of Personal Folders";
+        QTest::newRow("newer English name") << "Top of Outlook data file" << false << none << "Top of Outlook data file";
+        QTest::newRow("German name") << "Oberste Ebene der persönlichen Ordner" << false << none
+                                     << "Oberste Ebene der persönlichen Ordner";
+        QTest::newRow("French name") << "Début du fichier de données Outlook" << false << none
+                                     << "Début du fichier de données Outlook";
+        QTest::newRow("Japanese name") << "Outlook データ ファイルのトップ" << false << none
+                                       << "Outlook データ ファイルのトップ";
+        QTest::newRow("entry id shorter than 24 bytes")
+            << "Top of Personal Folders" << false << std::optional(entryId(0x8082, 23)) << "Top of Personal Folders";
+        QTest::newRow("entry id naming no folder")
+            << "Dossiers personnels" << false << std::optional(entryId(0x9999)) << "Dossiers personnels";
+        QTest::newRow("entry id naming a search folder")
+            << "Mailbox of Ann" << true << std::optional(entryId(0x80E3)) << "IPM_SUBTREE";
+        QTest::newRow("offline store") << "Mailbox of Ann" << true << none << "IPM_SUBTREE";
+        QTest::newRow("none found") << "Mailbox of Ann" << false << none << "";
+        QTest::newRow("damaged entry id, no name") << "Mailbox of Ann" << false << std::optional(QByteArray(8, '\1')) << "";
+    }
+    void mailboxInTheTree()
+    {
+        QFETCH(QString, topName);
+        QFETCH(bool, offline);
+        QFETCH(std::optional<QByteArray>, entry);
+        QFETCH(QString, mailbox);
+        RawArchive archive;
+        if (entry)
+            archive.store.insert(Tag::ipmSubtreeEntryId, stored::binary(*entry));
+        archive.folders.value = {
+            rawFolder(0x8023, QStringLiteral("SPAM Search Folder 2")),
+            rawFolder(0x8042, topName,
+                      {rawFolder(0x8062, QStringLiteral("Inbox")),
+                       rawFolder(0x8082, QStringLiteral("Nested"), {rawFolder(0x80A2, QStringLiteral("Deep"))})}),
+            rawFolder(0x80C2, QStringLiteral("Search Root"), {rawFolder(0x80E3, QStringLiteral("All Messages"))}),
+        };
+        if (offline)
+            archive.folders.value.append(rawFolder(
+                0x8102, QStringLiteral("Root - Mailbox"),
+                {rawFolder(0x8122, QStringLiteral("IPM_SUBTREE"), {rawFolder(0x8142, QStringLiteral("Inbox"))})}));
+        const QList<MailFolder> tree = rules::folderTree(archive);
+        QCOMPARE(tree.size(), archive.folders.value.size());
+        QCOMPARE(mailboxRoots(tree), mailbox.isEmpty() ? QStringList() : QStringList{mailbox});
+        QCOMPARE(rules::mailboxRootNode(archive).has_value(), !mailbox.isEmpty());
+        for (const MailFolder &top : tree)
+            QVERIFY2(top.storeFolder == (!mailbox.isEmpty() && !top.mailboxRoot), qPrintable(top.name));
+        // The shape stays as stored, and search folders say what they are.
+        QCOMPARE(tree.at(1).children.size(), 2);
+        QCOMPARE(tree.at(1).children.at(1).children.at(0).name, QStringLiteral("Deep"));
+        QVERIFY(tree.at(0).searchFolder);
+        QVERIFY(tree.at(2).children.at(0).searchFolder);
+        QVERIFY(!tree.at(1).searchFolder);
+    }
+
+    void entryIdNodes_data()
+    {
+        QTest::addColumn<PropertyValue>("value");
+        QTest::addColumn<std::optional<quint32>>("node");
+        QTest::newRow("24 bytes") << stored::binary(entryId(0x12345678)) << std::optional<quint32>(0x12345678);
+        QTest::newRow("longer") << stored::binary(entryId(0x8022) + "xx") << std::optional<quint32>(0x8022);
+        QTest::newRow("23 bytes") << stored::binary(entryId(0x8022, 23)) << std::optional<quint32>();
+        QTest::newRow("empty") << stored::binary({}) << std::optional<quint32>();
+        QTest::newRow("not binary") << stored::text(QStringLiteral("abcdefghijklmnop")) << std::optional<quint32>();
+    }
+    void entryIdNodes()
+    {
+        QFETCH(PropertyValue, value);
+        QFETCH(std::optional<quint32>, node);
+        QCOMPARE(rules::entryIdNode(value), node);
     }
 
     // automatic: native first, libpff when native cannot open the file.

@@ -50,6 +50,11 @@ void MemoryArchive::setMessagesUnreadable(quint32 folder, const QString &reason)
     m_folders[folder].messagesFailure = reason;
 }
 
+void MemoryArchive::setSearchFolder(quint32 folder, qint64 countedResults)
+{
+    m_folders[folder].searchResults = countedResults;
+}
+
 RawFolder MemoryArchive::rawFolder(quint32 node) const
 {
     const Folder &folder = m_folders[node];
@@ -59,7 +64,8 @@ RawFolder MemoryArchive::rawFolder(quint32 node) const
     if (folder.countFailure)
         raw.messageCount.failure = folder.countFailure;
     else
-        raw.messageCount.value = folder.messages.size();
+        raw.messageCount.value = folder.searchResults.value_or(folder.messages.size());
+    raw.searchFolder = folder.searchResults.has_value();
     raw.children.failure = folder.subFoldersFailure;
     for (const quint32 child : folder.children)
         raw.children.value.append(rawFolder(child));
@@ -71,6 +77,7 @@ RawArchive MemoryArchive::archive() const
     RawArchive archive;
     archive.rootFolder = 0x122;
     archive.namedPropertiesFailure = m_namedFailure;
+    archive.store = m_store;
     for (const quint32 node : m_top)
         archive.folders.value.append(rawFolder(node));
     return archive;

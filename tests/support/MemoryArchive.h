@@ -21,6 +21,9 @@ public:
     void setMessagesUnreadable(quint32 folder, const QString &reason);
     // The map of named properties could not be read.
     void setNamedPropertiesUnreadable(const QString &reason) { m_namedFailure = reason; }
+    // A search folder whose row counts results that its listing does not give.
+    void setSearchFolder(quint32 folder, qint64 countedResults);
+    void setStoreProperty(quint16 id, const PropertyValue &value) { m_store.insert(id, value); }
 
     RawArchive archive() const;
     QList<quint32> messagesOf(quint32 folder) const;
@@ -37,9 +40,11 @@ private:
         std::optional<QString> subFoldersFailure;
         std::optional<QString> countFailure;
         std::optional<QString> messagesFailure;
+        std::optional<qint64> searchResults;
     };
     RawFolder rawFolder(quint32 node) const;
 
+    PropertyBag m_store;
     QMap<quint32, Folder> m_folders;
     QList<quint32> m_top;
     QMap<quint32, MessageBuilder> m_messages;

@@ -192,6 +192,46 @@ private slots:
         QVERIFY(!vm->isLoading());
     }
 
+    // The mailbox's inbox is chosen over one among the store's own folders;
+    // a search folder that counts results but lists none says what it is.
+    void theMailboxInboxAndSearchFolders()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 searchRoot = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Search Root"));
+        const quint32 storeInbox = archive->addFolder(searchRoot, QStringLiteral("Inbox"));
+        addMessages(*archive, storeInbox, 1, QStringLiteral("store "));
+        const quint32 results = archive->addFolder(searchRoot, QStringLiteral("All Messages"));
+        archive->setSearchFolder(results, 3);
+        const quint32 empty = archive->addFolder(searchRoot, QStringLiteral("Nothing"));
+        archive->setSearchFolder(empty, 0);
+        const quint32 top = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Top of Personal Folders"));
+        const quint32 inbox = archive->addFolder(top, QStringLiteral("Inbox"));
+        addMessages(*archive, inbox, 2, QStringLiteral("mailbox "));
+        archive->addFolder(top, QStringLiteral("Empty"));
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("mailbox.pst"), archive}},
+                                            std::make_shared<test::MemoryEngineLog>()));
+        open(*vm, placeholder(QStringLiteral("mailbox.pst")));
+        QVERIFY(vm->selectedFolder());
+        QCOMPARE(vm->rows().size(), 2);
+        QVERIFY(vm->rows().constFirst().subject.startsWith(QLatin1String("mailbox ")));
+        QCOMPARE(vm->folders().size(), 2);
+        QVERIFY(vm->folders().at(0).storeFolder);
+        QVERIFY(vm->folders().at(1).mailboxRoot);
+        QCOMPARE(vm->listingNote(), QString());
+
+        const MailFolder &all = vm->folders().at(0).children.at(1);
+        QVERIFY(all.searchFolder);
+        QCOMPARE(all.messageCount, 3);
+        QVERIFY(test::waitFor(vm->selectFolder(all)));
+        QVERIFY(vm->rows().isEmpty());
+        QVERIFY2(vm->listingNote().contains(QLatin1String("search folder")), qPrintable(vm->listingNote()));
+        // One that counts nothing, or a plain folder, needs no word.
+        QVERIFY(test::waitFor(vm->selectFolder(vm->folders().at(0).children.at(2))));
+        QCOMPARE(vm->listingNote(), QString());
+        QVERIFY(test::waitFor(vm->selectFolder(vm->folders().at(1).children.at(1))));
+        QCOMPARE(vm->listingNote(), QString());
+    }
+
     void anEmptyTreeOpensWithNothingSelected()
     {
         auto log = std::make_shared<test::MemoryEngineLog>();

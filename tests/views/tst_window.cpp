@@ -266,17 +266,29 @@ private slots:
         open("aspose_SampleOstFile.ost");
         QTreeView *tree = m_view->sidebar()->tree();
         FolderTreeModel *model = m_view->sidebar()->model();
-        // Two folders are called IPM_SUBTREE; the one under the mailbox holds the mail.
-        const QModelIndex first = findIndex(*model, {"Root - Public", "IPM_SUBTREE"});
-        const QModelIndex second = findIndex(*model, {"Root - Mailbox", "IPM_SUBTREE"});
-        const QModelIndex sub1 = findIndex(*model, {"Root - Mailbox", "IPM_SUBTREE", "Inbox", "sub1"});
-        QVERIFY(first.isValid() && second.isValid() && sub1.isValid());
+        // The mailbox comes first; the store's own folders wait in one
+        // collapsed group at the end, and the mailbox's own root (an empty
+        // IPM_SUBTREE) is no row of its own.
+        QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("Deleted Items"));
+        const QModelIndex group = model->groupIndex();
+        QCOMPARE(group.row(), model->rowCount() - 1);
+        QVERIFY(!tree->isExpanded(group));
+        QVERIFY(!findIndex(*model, {"Other folders", "Root - Mailbox", "IPM_SUBTREE"}).isValid());
+        const QModelIndex publicSubtree = findIndex(*model, {"Other folders", "Root - Public", "IPM_SUBTREE"});
+        const QModelIndex reminders = findIndex(*model, {"Other folders", "Root - Mailbox", "Finder", "Reminders"});
+        const QModelIndex sub1 = findIndex(*model, {"Inbox", "sub1"});
+        QVERIFY(publicSubtree.isValid() && reminders.isValid() && sub1.isValid());
+        QVERIFY(reminders.data(Qt::ToolTipRole).toString().contains(QLatin1String("search folder")));
         tree->expandAll();
-        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(second).center());
-        QTRY_VERIFY(vm().selectedFolder().has_value());
-        QCOMPARE(vm().selectedFolder()->id, model->folder(second)->id);
-        QVERIFY(vm().selectedFolder()->id != model->folder(first)->id);
+        // The group is a heading: clicking it selects no folder.
+        tree->scrollTo(group);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(group).center());
+        QCOMPARE(vm().selectedFolder()->name, QStringLiteral("Inbox"));
+        tree->scrollTo(publicSubtree);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(publicSubtree).center());
+        QTRY_COMPARE(vm().selectedFolder()->id, model->folder(publicSubtree)->id);
 
+        tree->scrollTo(sub1);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(sub1).center());
         QTRY_COMPARE(vm().selectedFolder()->name, QStringLiteral("sub1"));
         QTRY_COMPARE(vm().rows().size(), 25);
@@ -302,7 +314,7 @@ private slots:
 
         // In a folder of varied mail, a word of some messages but not of all.
         open("aspose_SampleOstFile.ost");
-        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox", "sub2"});
+        selectFolder({"Inbox", "sub2"});
         const qsizetype loaded = vm().rows().size();
         QString word;
         for (const MessageRow &m : vm().rows()) {
@@ -335,17 +347,50 @@ private slots:
         QCOMPARE(list->emptyState()->symbol(), QStringLiteral("magnifyingglass"));
         list->searchField()->clear();
 
-        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Outbox"});
+        selectFolder({"Outbox"});
         QCOMPARE(list->subtitle()->text(), QStringLiteral("No messages"));
         QCOMPARE(list->emptyState()->text(), QStringLiteral("No messages"));
         QCOMPARE(list->emptyState()->symbol(), QStringLiteral("tray"));
+    }
+
+    // A search folder lists its results; one whose results the reader
+    // cannot list says so, rather than an empty list under the tree's count.
+    void searchFolders()
+    {
+        OSTREL_REQUIRE_CORPUS();
+        open("javalibpst_dist_list.pst");
+        MessageListView *list = m_view->messageList();
+        selectFolder({"Other folders", "Search Root", "All Messages"});
+        QVERIFY(vm().selectedFolder()->searchFolder);
+        QVERIFY(list->showsList());
+        QCOMPARE(list->list()->model()->rowCount(), int(vm().selectedFolder()->messageCount));
+        QVERIFY(list->note()->isHidden());
+
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 searchRoot = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Search Root"));
+        archive->setSearchFolder(archive->addFolder(searchRoot, QStringLiteral("All Messages")), 3);
+        test::FakePlatform platform;
+        QSettings settings(m_dir->filePath("search.ini"), QSettings::IniFormat);
+        const QString path = m_dir->filePath("search.pst");
+        QVERIFY(test::touch(path));
+        ostrelViewModel model(platform, &settings,
+                              std::make_unique<PSTActor>(EngineChoice::automatic,
+                                                         test::memoryEngines({{QStringLiteral("search.pst"), archive}})));
+        MessageListView unlisted(model);
+        QVERIFY(test::waitFor(model.openPSTFile(QUrl::fromLocalFile(path))));
+        QVERIFY(test::waitFor(model.selectFolder(model.folders().at(0).children.at(0))));
+        QVERIFY(!unlisted.showsList());
+        QCOMPARE(unlisted.emptyState()->text(), QStringLiteral("No results in this search folder"));
+        QCOMPARE(unlisted.emptyState()->symbol(), QStringLiteral("magnifyingglass"));
+        QVERIFY(!unlisted.note()->isHidden());
+        QVERIFY2(unlisted.note()->text().contains(QLatin1String("search folder")), qPrintable(unlisted.note()->text()));
     }
 
     void arrowKeysMoveTheSelection()
     {
         OSTREL_REQUIRE_CORPUS();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         QListView *list = m_view->messageList()->list();
         list->setFocus();
         const QList<MessageRow> order = vm().shownRows();
@@ -399,7 +444,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         MessageDetailView *detail = m_view->detail();
         const MessageRow *importantRow = rowWithSubject(vm().rows(), "This email is important!");
         QVERIFY(importantRow);
@@ -422,7 +467,8 @@ private slots:
         QVERIFY(detail->attachmentsTitle().isEmpty());
 
         open("tika_testPST.pst");
-        selectFolder({"Début du fichier de données Outlook"});
+        // The mailbox's root holds mail of its own: it waits in the group.
+        selectFolder({"Other folders", "Début du fichier de données Outlook"});
         std::optional<MailMessage> plain;
         for (const MessageRow &row : vm().rows()) {
             read(row.id);
@@ -440,7 +486,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         QCOMPARE(m_view->detail()->attachmentsTitle(), QStringLiteral("Attachments (2)"));
         const auto chips = m_view->detail()->attachmentViews();
@@ -560,7 +606,7 @@ private slots:
         QVERIFY(expected.open(QIODevice::ReadOnly));
 
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(index);
         QCOMPARE(chip->attachment().data.has_value(), index == 1);
@@ -581,7 +627,7 @@ private slots:
     {
         OSTREL_REQUIRE_CORPUS();
         open("rubymsg_attachAndInline.pst");
-        selectFolder({"Outlook データ ファイルのトップ"});
+        selectFolder({"Other folders", "Outlook データ ファイルのトップ"});
         read(vm().rows().constFirst().id);
         AttachmentView *chip = m_view->detail()->attachmentViews().at(0);
 
@@ -625,7 +671,7 @@ private slots:
             QVERIFY(m_view->grab().save(QDir(out).filePath(name)));
         };
         open("aspose_SampleOstFile.ost");
-        selectFolder({"Root - Mailbox", "IPM_SUBTREE", "Inbox"});
+        selectFolder({"Inbox"});
         for (const MessageRow &row : vm().shownRows()) {
             read(row.id);
             const MailMessage &m = *vm().selectedMessage();
@@ -640,7 +686,7 @@ private slots:
         grab("ost-search.png");
         m_view->messageList()->searchField()->clear();
         open("processpst_flags_john_doe.pst");
-        selectFolder({"Top of Outlook data file", "Sent Items"});
+        selectFolder({"Sent Items"});
         read(rowWithSubject(vm().rows(), "This email is important!")->id);
         grab("john-doe-important.png");
     }

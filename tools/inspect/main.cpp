@@ -3,6 +3,7 @@
 #include "RowListing.h"
 #include "pst/PSTActor.h"
 
+#include <array>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -41,16 +42,27 @@ QString isoDate(double seconds)
     return QDateTime::fromMSecsSinceEpoch(qint64(seconds * 1000.0), Qt::UTC).toString(Qt::ISODate);
 }
 
+// Where a folder stands in the tree the sidebar shows.
+std::array<std::pair<const char *, bool>, 3> folderFlags(const MailFolder &folder)
+{
+    return {{{"searchFolder", folder.searchFolder}, {"mailboxRoot", folder.mailboxRoot}, {"storeFolder", folder.storeFolder}}};
+}
+
 QJsonArray foldersJson(const QList<MailFolder> &folders, int depth)
 {
     QJsonArray array;
     for (const MailFolder &folder : folders) {
-        array.append(QJsonObject{{"name", folder.name},
-                                 {"folderType", rawValue(folder.folderType)},
-                                 {"messageCount", folder.messageCount},
-                                 {"unreadCount", folder.unreadCount},
-                                 {"depth", depth},
-                                 {"children", foldersJson(folder.children, depth + 1)}});
+        QJsonObject object{{"name", folder.name},
+                           {"folderType", rawValue(folder.folderType)},
+                           {"messageCount", folder.messageCount},
+                           {"unreadCount", folder.unreadCount},
+                           {"depth", depth},
+                           {"children", foldersJson(folder.children, depth + 1)}};
+        for (const auto &[key, set] : folderFlags(folder)) {
+            if (set)
+                object.insert(QLatin1String(key), true);
+        }
+        array.append(object);
     }
     return array;
 }
@@ -59,7 +71,12 @@ void printFolders(QTextStream &out, const QList<MailFolder> &folders, int depth)
 {
     for (const MailFolder &folder : folders) {
         out << QString(depth * 2, QLatin1Char(' ')) << "'" << folder.name << "' [" << rawValue(folder.folderType)
-            << "] messages=" << folder.messageCount << " unread=" << folder.unreadCount << '\n';
+            << "] messages=" << folder.messageCount << " unread=" << folder.unreadCount;
+        for (const auto &[key, set] : folderFlags(folder)) {
+            if (set)
+                out << ' ' << key;
+        }
+        out << '\n';
         printFolders(out, folder.children, depth + 1);
     }
 }

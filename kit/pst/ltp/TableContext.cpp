@@ -10,6 +10,41 @@ namespace {
 
 constexpr QLatin1StringView kTc("table");
 
+// A search table keeps its column descriptions in an allocation of their
+// own. A column whose cells index into another table holds no value of its
+// own; it is left out, so that readers take the value from the message.
+Result<TableInfo> searchTableInfo(NodeDatabase &db, const Heap &heap, QByteArrayView header)
+{
+    auto parsed = parseSearchTableHeader(header);
+    if (!parsed)
+        return parsed.error();
+    TableInfo info = std::move(parsed.value());
+    // On the heap, or in a subnode when they are many; the count is 16 bits,
+    // so their size is bounded.
+    constexpr qsizetype kSearchColumnSize = 16;
+    Result<QByteArray> bytes = QByteArray();
+    if (heap::isHid(info.columnsHnid)) {
+        bytes = heap.item(info.columnsHnid);
+    } else {
+        auto tree = heap.subnodeTree(info.columnsHnid);
+        if (!tree)
+            return tree.error();
+        bytes = db.readAll(*tree, qsizetype(info.columnCount) * kSearchColumnSize);
+    }
+    if (!bytes)
+        return bytes.error();
+    auto columns = parseSearchColumns(*bytes, info.columnCount);
+    if (!columns)
+        return columns.error();
+    for (const ColumnDesc &column : columns.value()) {
+        if (column.valuesNid == 0)
+            info.columns.append(column);
+    }
+    if (auto e = checkColumns(info))
+        return *e;
+    return info;
+}
+
 }  // namespace
 
 Result<TableContext> TableContext::open(NodeDatabase &db, quint64 bidData, quint64 bidSub)
@@ -17,12 +52,12 @@ Result<TableContext> TableContext::open(NodeDatabase &db, quint64 bidData, quint
     auto heap = Heap::open(db, bidData, bidSub);
     if (!heap)
         return heap.error();
-    if (heap->client() != heap::TableContext)
+    if (heap->client() != heap::TableContext && heap->client() != TableInfo::kTypeSearch)
         return heap->damagedAt(kTc, QStringLiteral("heap of client %1").arg(hex(heap->client())));
     auto header = heap->item(heap->userRoot());
     if (!header)
         return header.error();
-    auto info = parseTableInfo(*header);
+    auto info = heap->client() == TableInfo::kTypeSearch ? searchTableInfo(db, *heap, *header) : parseTableInfo(*header);
     if (!info)
         return heap->damagedAt(kTc, info.error().text);
     TableContext tc(std::move(heap.value()), std::move(info.value()));

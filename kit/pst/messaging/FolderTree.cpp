@@ -99,7 +99,24 @@ Result<QList<Folder>> FolderTree::read(NodeDatabase &db, quint32 parent)
 
 Result<TableContext> FolderTree::contents(NodeDatabase &db, quint32 folder)
 {
-    return TableContext::openNode(db, nid::withType(folder, nid::ContentsTable));
+    if (nid::type(folder) != nid::SearchFolder)
+        return TableContext::openNode(db, nid::withType(folder, nid::ContentsTable));
+    // A search folder keeps its results (messages stored in other folders)
+    // in a table of its own kind. A heap of yet another form is not read;
+    // that is said as a missing table rather than as damage.
+    const quint32 nid = nid::withType(folder, nid::SearchContentsTable);
+    auto table = TableContext::openNode(db, nid);
+    if (table)
+        return table;
+    auto node = db.node(nid);
+    if (!node)
+        return table;
+    auto heap = Heap::open(db, node->bidData, node->bidSub);
+    if (!heap || heap->client() == heap::TableContext || heap->client() == TableInfo::kTypeSearch)
+        return table;
+    return Error{Error::Kind::Missing, QStringLiteral("search contents table %1: results kept in a heap of client %2, "
+                                                      "which is not read")
+                                           .arg(hex(nid), hex(heap->client()))};
 }
 
 }  // namespace ostrel::pst

@@ -29,7 +29,8 @@ struct FolderTree {
     // parent's own hierarchy table cannot be read; a sub folder whose
     // table cannot be read carries the reason.
     static Result<QList<Folder>> read(NodeDatabase &db, quint32 parent);
-    // A folder's contents table, for reading its rows by range.
+    // A folder's contents table (a search folder's: its search contents
+    // table), for reading its rows by range.
     static Result<TableContext> contents(NodeDatabase &db, quint32 folder);
 };
 

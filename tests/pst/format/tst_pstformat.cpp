@@ -645,6 +645,81 @@ private slots:
         QCOMPARE(info->rows, 0x40u);
         QCOMPARE(info->columns[1], (ColumnDesc{0x0E17000B, 8, 1, 1, 0}));
     }
+    // The search table form: a 40-byte header and 16-byte column
+    // descriptions kept apart; the same row layout checks apply.
+    void searchTableInfo_data()
+    {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<QByteArray>("columns");
+        QTest::addColumn<QString>("error");  // empty: parses and checks out
+
+        QByteArray header(40, '\0');
+        put8(header, 0, 0xAC);
+        put16(header, 2, 8);
+        put16(header, 4, 8);
+        put16(header, 6, 9);
+        put16(header, 8, 10);
+        put32(header, 10, 0x20);
+        put32(header, 14, 0x40);
+        put16(header, 22, 2);
+        put32(header, 24, 0x8021);
+        QByteArray columns(32, '\0');
+        put32(columns, 0, TableInfo::kRowIdTag);
+        put16(columns, 4, 0);
+        put16(columns, 6, 4);
+        put16(columns, 8, 0);
+        put32(columns, 16, 0x0E17000B);
+        put16(columns, 20, 8);
+        put16(columns, 22, 1);
+        put16(columns, 24, 1);
+        put32(columns, 28, 0x1234);
+        QTest::newRow("sound") << header << columns << QString();
+        QTest::newRow("short header") << header.left(39) << columns << "table: no search table header";
+        QByteArray type = header;
+        put8(type, 0, 0x7C);
+        QTest::newRow("table context header") << type << columns << "table: no search table header";
+        QTest::newRow("columns cut") << header << columns.left(31) << "table: 2 search columns in 31 bytes";
+        QByteArray outside = columns;
+        put16(outside, 20, 9);
+        QTest::newRow("cell outside the row")
+            << header << outside << "table: column 0xE17000B of 1 bytes at 9 lies outside the row's 9 bytes of cells";
+        QByteArray bit = columns;
+        put16(bit, 24, 300);
+        QTest::newRow("bit outside the bitmap") << header << bit << "table: column 0xE17000B has bit 300 of 8";
+    }
+    void searchTableInfo()
+    {
+        QFETCH(QByteArray, header);
+        QFETCH(QByteArray, columns);
+        QFETCH(QString, error);
+        auto info = parseSearchTableHeader(header);
+        Result<QList<ColumnDesc>> parsed = QList<ColumnDesc>();
+        if (info)
+            parsed = parseSearchColumns(columns, info->columnCount);
+        std::optional<Error> failure;
+        if (!info)
+            failure = info.error();
+        else if (!parsed)
+            failure = parsed.error();
+        TableInfo checked;
+        if (!failure) {
+            checked = info.value();
+            checked.columns = parsed.value();
+            failure = checkColumns(checked);
+        }
+        if (!error.isEmpty()) {
+            QVERIFY(failure);
+            QCOMPARE(failure->text, error);
+            return;
+        }
+        QVERIFY2(!failure, qPrintable(failure ? failure->text : QString()));
+        QCOMPARE(checked.rowSize, quint16(10));
+        QCOMPARE(checked.rowIndex, 0x20u);
+        QCOMPARE(checked.rows, 0x40u);
+        QCOMPARE(checked.columnsHnid, 0x8021u);
+        QCOMPARE(checked.columns.size(), 2);
+        QCOMPARE(checked.columns[1], (ColumnDesc{0x0E17000B, 8, 1, 1, 0x1234}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFormat)
