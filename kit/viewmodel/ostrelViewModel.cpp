@@ -69,15 +69,22 @@ ostrelViewModel::ostrelViewModel(Platform &platform, QSettings *settings, std::u
 {
     if (!m_actor)
         m_actor = std::make_unique<PSTActor>();
+    m_matcher = std::make_unique<SearchMatcher>();
     connect(&m_listingWatcher, &QFutureWatcher<RowChunk>::resultsReadyAt, this,
             &ostrelViewModel::takeListingResults);
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::resultsReadyAt, this, [this](int begin, int end) {
         if (m_bodySearch.isCanceled())
             return;  // a scan for an old text
+        // Matches come one by one; they join the list in batches, so the
+        // list is rebuilt a few times a second, not once per match.
         for (int i = begin; i < end; ++i)
-            m_bodyMatches.insert(m_bodySearch.resultAt(i));
-        refreshShownRows();
+            m_pendingBodyMatches.insert(m_bodySearch.resultAt(i));
+        if (!m_bodyMatchTimer.isActive())
+            m_bodyMatchTimer.start();
     });
+    m_bodyMatchTimer.setSingleShot(true);
+    m_bodyMatchTimer.setInterval(kBodyMatchBatchMs);
+    connect(&m_bodyMatchTimer, &QTimer::timeout, this, [this] { addBodyMatches(std::exchange(m_pendingBodyMatches, {})); });
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::progressValueChanged, this,
             &ostrelViewModel::bodySearchChanged);
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::finished, this, &ostrelViewModel::bodySearchChanged);
@@ -136,10 +143,13 @@ void ostrelViewModel::clearRows()
     m_listingFailure.reset();
     stop(m_bodySearch);
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
     m_previews.clear();
     m_previewsAsked.clear();
-    m_rows.clear();
-    m_shownRows.clear();
+    // Let go of the memory too: a large folder's rows are many megabytes.
+    m_rows = QList<MessageRow>();
+    m_shownRows = QList<MessageRow>();
     emit rowsChanged();
 }
 
@@ -157,6 +167,9 @@ void ostrelViewModel::setSearchText(const QString &text)
     stop(m_bodySearch);
     ++m_searchGeneration;
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
+    m_matcher->setPattern(m_searchText);
     refreshShownRows();
     if (m_listingComplete)
         startBodySearch();
@@ -283,11 +296,28 @@ void ostrelViewModel::takeListingResults()
     const int available = m_listing.resultCount();
     if (available <= m_listingTaken)
         return;
-    QList<MessageRow> incoming;
     bool last = false;
+    // The list is about to change: let go of the shown rows' share of it,
+    // so that merging moves rows instead of copying all of them.
+    if (m_searchText.isEmpty())
+        m_shownRows = QList<MessageRow>();
     for (; m_listingTaken < available; ++m_listingTaken) {
         RowChunk chunk = m_listing.resultAt(m_listingTaken);
-        incoming.append(std::move(chunk.rows));
+        // The actor hands each part in list order: merge it into the rows in
+        // hand, so the whole list stays newest first, ties in storage order.
+        if (!std::is_sorted(chunk.rows.cbegin(), chunk.rows.cend(), listsBefore))
+            std::sort(chunk.rows.begin(), chunk.rows.end(), listsBefore);
+        if (!m_searchText.isEmpty()) {
+            // Only the new rows need the search; the shown ones stay.
+            QList<MessageRow> matched = searchRows(chunk.rows, *m_matcher, m_bodyMatches);
+            const qsizetype shownMiddle = m_shownRows.size();
+            m_shownRows.append(std::move(matched));
+            std::inplace_merge(m_shownRows.begin(), m_shownRows.begin() + shownMiddle, m_shownRows.end(),
+                               listsBefore);
+        }
+        const qsizetype middle = m_rows.size();
+        m_rows.append(std::move(chunk.rows));
+        std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
         if (chunk.last) {
             last = true;
             m_unreadableRows = chunk.unreadable;
@@ -296,13 +326,11 @@ void ostrelViewModel::takeListingResults()
                 setErrorMessage(describeError(*chunk.error));
         }
     }
-    // Rows arrive in storage order; each part is sorted and merged into the
-    // rows in hand, so the whole list stays newest first, ties in storage order.
-    std::sort(incoming.begin(), incoming.end(), listsBefore);
-    const qsizetype middle = m_rows.size();
-    m_rows.append(std::move(incoming));
-    std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
-    refreshShownRows();
+    if (last)
+        m_rows.squeeze();  // the list grew in steps; hold only what it needs
+    if (m_searchText.isEmpty())
+        m_shownRows = m_rows;
+    emit rowsChanged();
     if (last)
         finishListing();
 }
@@ -331,8 +359,33 @@ void ostrelViewModel::refreshShownRows()
     if (m_searchText.isEmpty()) {
         m_shownRows = m_rows;
     } else {
-        m_shownRows = searchRows(m_rows, SearchMatcher(m_searchText), m_bodyMatches);
+        m_shownRows = searchRows(m_rows, *m_matcher, m_bodyMatches);
     }
+    emit rowsChanged();
+}
+
+void ostrelViewModel::addBodyMatches(const QSet<QUuid> &found)
+{
+    QSet<QUuid> added;
+    for (const QUuid &id : found) {
+        if (!m_bodyMatches.contains(id))
+            added.insert(id);
+    }
+    if (added.isEmpty())
+        return;
+    m_bodyMatches.unite(added);
+    // The shown rows are the rows in their order, some left out: the new
+    // matches join in place, and nothing is searched again.
+    QList<MessageRow> shown;
+    shown.reserve(m_shownRows.size() + added.size());
+    qsizetype next = 0;
+    for (const MessageRow &row : std::as_const(m_rows)) {
+        if (next < m_shownRows.size() && m_shownRows[next].id == row.id)
+            shown.append(m_shownRows[next++]);
+        else if (added.contains(row.id))
+            shown.append(row);
+    }
+    m_shownRows = std::move(shown);
     emit rowsChanged();
 }
 
@@ -340,6 +393,8 @@ void ostrelViewModel::startBodySearch()
 {
     stop(m_bodySearch);
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
     if (m_searchText.isEmpty() || m_rows.isEmpty()) {
         m_bodySearch = QFuture<QUuid>();
         m_bodySearchDone = finished();
@@ -359,9 +414,11 @@ void ostrelViewModel::startBodySearch()
         if (generation != m_searchGeneration)
             return;
         // Matches the watcher has not yet delivered.
+        QSet<QUuid> found = std::exchange(m_pendingBodyMatches, {});
+        m_bodyMatchTimer.stop();
         for (int i = 0; i < search.resultCount(); ++i)
-            m_bodyMatches.insert(search.resultAt(i));
-        refreshShownRows();
+            found.insert(search.resultAt(i));
+        addBodyMatches(found);
     }).onCanceled([] {});
     emit bodySearchChanged();
 }
@@ -457,8 +514,7 @@ QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher 
 
 bool rowMatches(const MessageRow &row, const SearchMatcher &matcher)
 {
-    return matcher.matches(row.subject) || matcher.matches(row.senderName) || matcher.matches(row.senderEmail)
-        || matcher.matches(row.displayTo) || matcher.matches(row.displayCc);
+    return matcher.matchesAny({row.subject, row.senderName, row.senderEmail, row.displayTo, row.displayCc});
 }
 
 QList<MailMessage> filterMessages(const QList<MailMessage> &messages, const QString &searchText,

@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -158,6 +159,7 @@ private:
     void finishListing();
     void refreshShownRows();
     void startBodySearch();
+    void addBodyMatches(const QSet<QUuid> &found);
     void setSelectedMessage(const std::optional<MailMessage> &value);
     void setCurrentFileName(const std::optional<QString> &value);
     void setRecentFiles(const QList<QUrl> &value);
@@ -192,9 +194,13 @@ private:
     QFuture<void> m_bodySearchDone;
     QFutureWatcher<QUuid> m_bodySearchWatcher;
     QSet<QUuid> m_bodyMatches;
+    static constexpr int kBodyMatchBatchMs = 100;
+    QSet<QUuid> m_pendingBodyMatches;  // found by the scan, not yet in the shown rows
+    QTimer m_bodyMatchTimer;
     QCache<QUuid, QString> m_previews{kPreviewCacheSize};
     QSet<QUuid> m_previewsAsked;
     QString m_searchText;
+    std::unique_ptr<SearchMatcher> m_matcher;  // for m_searchText, on this thread; its collator opened once
     std::optional<QString> m_currentFileName;
     QList<QUrl> m_recentFiles;
     std::unique_ptr<PSTActor> m_actor;
