@@ -42,6 +42,11 @@ std::optional<std::pair<QString, qsizetype>> reference(QStringView html, qsizety
         {QStringLiteral("ouml"), QString(QChar(0x00F6))}, {QStringLiteral("uuml"), QString(QChar(0x00FC))},
         {QStringLiteral("Auml"), QString(QChar(0x00C4))}, {QStringLiteral("Ouml"), QString(QChar(0x00D6))},
         {QStringLiteral("Uuml"), QString(QChar(0x00DC))}, {QStringLiteral("szlig"), QString(QChar(0x00DF))},
+        {QStringLiteral("eacute"), QString(QChar(0x00E9))}, {QStringLiteral("egrave"), QString(QChar(0x00E8))},
+        {QStringLiteral("aacute"), QString(QChar(0x00E1))}, {QStringLiteral("agrave"), QString(QChar(0x00E0))},
+        {QStringLiteral("ccedil"), QString(QChar(0x00E7))}, {QStringLiteral("ntilde"), QString(QChar(0x00F1))},
+        {QStringLiteral("laquo"), QString(QChar(0x00AB))}, {QStringLiteral("raquo"), QString(QChar(0x00BB))},
+        {QStringLiteral("bull"), QString(QChar(0x2022))},  {QStringLiteral("trade"), QString(QChar(0x2122))},
     };
     constexpr qsizetype kLongest = 12;  // "&#x10FFFF;" and the names above fit
     const qsizetype semicolon = html.sliced(at).left(kLongest).indexOf(u';');
@@ -75,7 +80,9 @@ QString htmlText(QStringView html, qsizetype maxChars)
     };
     while (at < html.size() && out.size() < maxChars) {
         const QChar c = html[at];
-        if (c == u'<') {
+        // A '<' that opens no tag (as in "1 < 2") is text.
+        const QChar after = at + 1 < html.size() ? html[at + 1] : QChar();
+        if (c == u'<' && (after.isLetter() || after == u'/' || after == u'!' || after == u'?')) {
             if (html.sliced(at).startsWith(u"<!--")) {
                 const qsizetype end = html.indexOf(u"-->", at + 4);
                 if (end < 0)
