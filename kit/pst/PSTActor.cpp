@@ -151,8 +151,6 @@ struct PSTActor::State {
                 part.rows.append(std::move(row));
             }
             if (part.rows.size() >= partSize) {
-                // Each part in list order, so the receiver only merges.
-                std::sort(part.rows.begin(), part.rows.end(), listsBefore);
                 promise.addResult(std::exchange(part, {}));
                 partSize = std::min(partSize * 4, kLargestPart);
             }
@@ -160,7 +158,6 @@ struct PSTActor::State {
         });
         if (promise.isCanceled())
             return;
-        std::sort(part.rows.begin(), part.rows.end(), listsBefore);
         last.rows = std::move(part.rows);
         if (!listing) {
             last.error = listing.error();

@@ -84,6 +84,9 @@ ostrelViewModel::ostrelViewModel(Platform &platform, QSettings *settings, std::u
     });
     m_bodyMatchTimer.setSingleShot(true);
     m_bodyMatchTimer.setInterval(kBodyMatchBatchMs);
+    m_searchSlicer.setSingleShot(true);
+    m_searchSlicer.setInterval(0);
+    connect(&m_searchSlicer, &QTimer::timeout, this, &ostrelViewModel::searchSlice);
     connect(&m_bodyMatchTimer, &QTimer::timeout, this, [this] { addBodyMatches(std::exchange(m_pendingBodyMatches, {})); });
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::progressValueChanged, this,
             &ostrelViewModel::bodySearchChanged);
@@ -145,6 +148,9 @@ void ostrelViewModel::clearRows()
     m_bodyMatches.clear();
     m_pendingBodyMatches.clear();
     m_bodyMatchTimer.stop();
+    m_searchSlicer.stop();
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
     m_previews.clear();
     m_previewsAsked.clear();
     // Let go of the memory too: a large folder's rows are many megabytes.
@@ -171,7 +177,7 @@ void ostrelViewModel::setSearchText(const QString &text)
     m_bodyMatchTimer.stop();
     m_matcher->setPattern(m_searchText);
     refreshShownRows();
-    if (m_listingComplete)
+    if (m_listingComplete && !isSearchingRows())
         startBodySearch();
     emit searchTextChanged();
 }
@@ -303,11 +309,11 @@ void ostrelViewModel::takeListingResults()
         m_shownRows = QList<MessageRow>();
     for (; m_listingTaken < available; ++m_listingTaken) {
         RowChunk chunk = m_listing.resultAt(m_listingTaken);
-        // The actor hands each part in list order: merge it into the rows in
-        // hand, so the whole list stays newest first, ties in storage order.
-        if (!std::is_sorted(chunk.rows.cbegin(), chunk.rows.cend(), listsBefore))
-            std::sort(chunk.rows.begin(), chunk.rows.end(), listsBefore);
-        if (!m_searchText.isEmpty()) {
+        // Each part comes in storage order: sorted and merged into the rows
+        // in hand, the whole list stays newest first, ties in storage order.
+        // A part is at most 16,384 rows, which sort in a few milliseconds.
+        std::sort(chunk.rows.begin(), chunk.rows.end(), listsBefore);
+        if (!m_searchText.isEmpty() && !isSearchingRows()) {
             // Only the new rows need the search; the shown ones stay.
             QList<MessageRow> matched = searchRows(chunk.rows, *m_matcher, m_bodyMatches);
             const qsizetype shownMiddle = m_shownRows.size();
@@ -330,7 +336,10 @@ void ostrelViewModel::takeListingResults()
         m_rows.squeeze();  // the list grew in steps; hold only what it needs
     if (m_searchText.isEmpty())
         m_shownRows = m_rows;
-    emit rowsChanged();
+    if (isSearchingRows())
+        startSlicedSearch();  // the rows it walks have moved: from the top again
+    else
+        emit rowsChanged();
     if (last)
         finishListing();
 }
@@ -339,7 +348,7 @@ void ostrelViewModel::finishListing()
 {
     m_listingComplete = true;
     setIsLoading(false);
-    if (!m_searchText.isEmpty())
+    if (!m_searchText.isEmpty() && !isSearchingRows())
         startBodySearch();
 }
 
@@ -356,12 +365,47 @@ QString ostrelViewModel::listingNote() const
 
 void ostrelViewModel::refreshShownRows()
 {
+    m_searchSlicer.stop();
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
     if (m_searchText.isEmpty()) {
         m_shownRows = m_rows;
+    } else if (m_rows.size() > kSearchSlice) {
+        startSlicedSearch();
+        return;
     } else {
         m_shownRows = searchRows(m_rows, *m_matcher, m_bodyMatches);
     }
     emit rowsChanged();
+}
+
+void ostrelViewModel::startSlicedSearch()
+{
+    m_searchCursor = 0;
+    m_searchFound = QList<MessageRow>();
+    searchSlice();  // the top of the list at once
+}
+
+void ostrelViewModel::searchSlice()
+{
+    const qsizetype end = std::min(m_searchCursor + kSearchSlice, m_rows.size());
+    for (qsizetype i = m_searchCursor; i < end; ++i) {
+        const MessageRow &row = m_rows.at(i);
+        if (m_bodyMatches.contains(row.id) || rowMatches(row, *m_matcher))
+            m_searchFound.append(row);
+    }
+    m_searchCursor = end;
+    m_shownRows = m_searchFound;
+    if (m_searchCursor < m_rows.size()) {
+        m_searchSlicer.start();
+        emit rowsChanged();
+        return;
+    }
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
+    emit rowsChanged();
+    if (m_listingComplete)
+        startBodySearch();
 }
 
 void ostrelViewModel::addBodyMatches(const QSet<QUuid> &found)

@@ -112,6 +112,12 @@ public:
     int bodySearchTotal() const { return m_bodySearch.progressMaximum(); }
     // Finishes when the current body scan has.
     QFuture<void> bodySearch() const { return m_bodySearchDone; }
+    // Whether the row fields of a large folder are still being searched: a
+    // folder of more than kSearchSlice rows is searched a slice per turn of
+    // the event loop, the matches so far shown from the top, and its body
+    // scan starts when the rows are done.
+    static constexpr qsizetype kSearchSlice = 8192;
+    bool isSearchingRows() const { return m_searchCursor >= 0; }
 
     // Preview lines, read lazily for the rows on screen and kept in a
     // bounded cache. preview() gives a cached line; requestPreviews asks for
@@ -160,6 +166,8 @@ private:
     void refreshShownRows();
     void startBodySearch();
     void addBodyMatches(const QSet<QUuid> &found);
+    void startSlicedSearch();
+    void searchSlice();
     void setSelectedMessage(const std::optional<MailMessage> &value);
     void setCurrentFileName(const std::optional<QString> &value);
     void setRecentFiles(const QList<QUrl> &value);
@@ -197,6 +205,9 @@ private:
     static constexpr int kBodyMatchBatchMs = 100;
     QSet<QUuid> m_pendingBodyMatches;  // found by the scan, not yet in the shown rows
     QTimer m_bodyMatchTimer;
+    qsizetype m_searchCursor = -1;    // the next row a sliced search looks at; -1: none runs
+    QList<MessageRow> m_searchFound;  // its matches so far
+    QTimer m_searchSlicer;
     QCache<QUuid, QString> m_previews{kPreviewCacheSize};
     QSet<QUuid> m_previewsAsked;
     QString m_searchText;

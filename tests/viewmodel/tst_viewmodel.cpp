@@ -320,6 +320,43 @@ private slots:
         QCOMPARE(vm->shownRows(), vm->rows());
     }
 
+    // A folder larger than a slice is searched a slice per turn of the
+    // event loop: matches from the top show at once, the rest follow, and
+    // the end result is the whole folder's; a new text restarts it.
+    void aLargeFolderIsSearchedInSlices()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
+        const qsizetype total = 2 * ostrelViewModel::kSearchSlice + 100;
+        for (qsizetype i = 0; i < total; ++i) {
+            const QString subject = i % 500 == 3 ? QStringLiteral("Zebra %1").arg(i) : QStringLiteral("note %1").arg(i);
+            archive->addMessage(inbox, test::mail(subject).date(first.addSecs(60 * i)).text(QStringLiteral("body")));
+        }
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("large.pst"), archive}}, {}));
+        open(*vm, placeholder(QStringLiteral("large.pst")));
+        QCOMPARE(vm->rows().size(), total);
+        const QList<MessageRow> expected = searchRows(vm->rows(), SearchMatcher(QStringLiteral("zebra")), {});
+        QCOMPARE(expected.size(), (total + 496) / 500);
+
+        vm->setSearchText(QStringLiteral("zebr"));
+        QVERIFY(vm->isSearchingRows());
+        vm->setSearchText(QStringLiteral("zebra"));
+        QVERIFY(vm->isSearchingRows());
+        // The first slice is in: the top of the list, in order.
+        QVERIFY(!vm->shownRows().isEmpty());
+        QVERIFY(vm->shownRows().size() < expected.size());
+        QCOMPARE(vm->shownRows(), expected.first(vm->shownRows().size()));
+        QTRY_VERIFY(!vm->isSearchingRows());
+        QCOMPARE(vm->shownRows(), expected);
+        QVERIFY(test::waitFor(vm->bodySearch()));
+        QCOMPARE(vm->shownRows(), expected);
+
+        vm->setSearchText(QString());
+        QVERIFY(!vm->isSearchingRows());
+        QCOMPARE(vm->shownRows(), vm->rows());
+    }
+
     // A search finds a message far beyond the first hundred rows by a row
     // field at once, and by a word of its body through the scan.
     void searchCoversTheWholeFolder()
