@@ -282,6 +282,9 @@ QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
     }
     setIsLoading(true);
     m_listingComplete = false;
+    // Room for every row at once: the list never grows by copying all the
+    // rows in hand. The count comes from the archive, so it is capped.
+    m_rows.reserve(qsizetype(std::clamp<qint64>(folder.messageCount, 0, kMaxReservedRows)));
     m_listing = m_actor->listFolder(folder);
     m_listingWatcher.setFuture(m_listing);
     // The continuation takes what the watcher has not yet delivered, so the
@@ -332,8 +335,10 @@ void ostrelViewModel::takeListingResults()
                 setErrorMessage(describeError(*chunk.error));
         }
     }
-    if (last)
-        m_rows.squeeze();  // the list grew in steps; hold only what it needs
+    // Room for the folder was made at the start; a count that promised far
+    // more rows than came gives the rest back.
+    if (last && m_rows.capacity() > m_rows.size() + m_rows.size() / 4 + kListChunkSlack)
+        m_rows.squeeze();
     if (m_searchText.isEmpty())
         m_shownRows = m_rows;
     if (isSearchingRows())

@@ -117,6 +117,9 @@ public:
     // the event loop, the matches so far shown from the top, and its body
     // scan starts when the rows are done.
     static constexpr qsizetype kSearchSlice = 8192;
+    // Rows made room for before a folder's rows arrive, at most.
+    static constexpr qint64 kMaxReservedRows = 1'000'000;
+    static constexpr qsizetype kListChunkSlack = 1024;
     bool isSearchingRows() const { return m_searchCursor >= 0; }
 
     // Preview lines, read lazily for the rows on screen and kept in a

@@ -334,9 +334,9 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     }
     const double selectStallMs = meter->longestStallMs();
 
-    // Search keystrokes: the row fields are searched at once on the main
-    // thread; each keystroke also starts a body scan on the actor, which the
-    // next one cancels.
+    // Search keystrokes: the row fields are searched on the main thread (a
+    // slice per turn of the event loop in a large folder); each keystroke
+    // then starts a body scan on the actor, which the next one cancels.
     meter = std::make_unique<StallMeter>();
     QList<double> keystrokeMs;
     QList<double> keystrokeCpuMs;
@@ -345,6 +345,10 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
         const double keyCpuStart = cpuMs(CLOCK_THREAD_CPUTIME_ID);
         clock.restart();
         vm.setSearchText(typed);
+        // A large folder is searched in slices between events: the
+        // keystroke is done when the last slice is.
+        while (vm.isSearchingRows())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         keystrokeMs.append(msSince(clock));
         keystrokeCpuMs.append(cpuMs(CLOCK_THREAD_CPUTIME_ID) - keyCpuStart);
         lastMatches = vm.shownRows().size();
