@@ -21,6 +21,7 @@
 #include <malloc.h>
 #include <time.h>
 #include <memory>
+#include <type_traits>
 
 namespace ostrel::bench {
 
@@ -99,7 +100,8 @@ T await(const QFuture<T> &future)
     watcher.setFuture(future);
     if (!future.isFinished())
         loop.exec();
-    return future.result();
+    if constexpr (!std::is_void_v<T>)
+        return future.result();
 }
 
 void visit(const QList<MailFolder> &folders, const MailFolder *&largest, const MailFolder *&smallest, qint64 &count)
@@ -240,16 +242,6 @@ public:
     void revealFile(const QString &) override {}
 };
 
-void awaitVoid(const QFuture<void> &future)
-{
-    QEventLoop loop;
-    QFutureWatcher<void> watcher;
-    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(future);
-    if (!future.isFinished())
-        loop.exec();
-}
-
 const MailFolder *largestFolder(const QList<MailFolder> &folders)
 {
     const MailFolder *largest = nullptr;
@@ -278,7 +270,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
 
     QElapsedTimer clock;
     clock.start();
-    awaitVoid(vm.openPSTFile(QUrl::fromLocalFile(path)));
+    await(vm.openPSTFile(QUrl::fromLocalFile(path)));
     const double openMs = msSince(clock);
     if (vm.errorMessage())
         return fail(QStringLiteral("open: ") + *vm.errorMessage());
@@ -302,7 +294,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
         }
     });
     clock.restart();
-    awaitVoid(vm.selectFolder(largest));
+    await(vm.selectFolder(largest));
     const double allRowsMs = msSince(clock);
     const double allRowsCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - listCpuStart;
     const double listingStallMs = meter->longestStallMs();
@@ -313,9 +305,9 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     // What the rows hold: the heap given back when the view model lets them
     // go for a folder that holds nothing; then the folder is listed again.
     const qint64 heapWithRows = heapBytesInUse();
-    awaitVoid(vm.selectFolder(MailFolder{}));
+    await(vm.selectFolder(MailFolder{}));
     const qint64 heapWithoutRows = heapBytesInUse();
-    awaitVoid(vm.selectFolder(largest));
+    await(vm.selectFolder(largest));
     QList<QUuid> picked;
     for (const qint64 at : spreadPositions(rowCount, 21))
         picked.append(vm.rows().at(at).id);
@@ -327,7 +319,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     for (const QUuid &id : std::as_const(picked)) {
         clock.restart();
         vm.selectMessage(id);
-        awaitVoid(vm.messageRead());
+        await(vm.messageRead());
         readMs.append(msSince(clock));
         if (!vm.selectedMessage())
             return fail(QStringLiteral("message %1: %2").arg(id.toString(), vm.messageFailure().value_or(QString())));
