@@ -358,7 +358,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
                        {"openMs", openMs},
                        {"folder", largest.name},
                        {"rows", rowCount},
-                       {"unreadableRows", vm.listingNote().isEmpty() ? 0 : 1},
+                       {"listingNote", vm.listingNote()},
                        {"firstScreenMs", firstScreenMs},
                        {"firstScreenCpuMs", firstScreenCpuMs},
                        {"allRowsMs", allRowsMs},
