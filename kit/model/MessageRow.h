@@ -31,6 +31,14 @@ struct MessageRow {
     QString sender() const { return senderName.isEmpty() ? senderEmail : senderName; }
 };
 
+}  // namespace ostrel
+
+// Every member moves as its bytes: a list of rows grows and merges without
+// running constructors.
+Q_DECLARE_TYPEINFO(ostrel::MessageRow, Q_RELOCATABLE_TYPE);
+
+namespace ostrel {
+
 // List order: newest first, a row without a date last, equal dates in
 // storage order.
 inline bool listsBefore(const MessageRow &a, const MessageRow &b)

@@ -7,6 +7,9 @@
 #include <QSaveFile>
 #include <QSet>
 
+#include <algorithm>
+#include <limits>
+
 namespace ostrel {
 
 struct PSTActor::State {
@@ -16,7 +19,11 @@ struct PSTActor::State {
     // What each id minted for the open archive stands for.
     QHash<QUuid, quint32> folders;
     QHash<QUuid, AttachmentKey> attachments;
-    QHash<QUuid, MessageKey> rows;  // the rows of the current listing
+    // The rows of the current listing: a row's id is listingBase with its
+    // storage index in data1, and rowNodes holds each row's message by that
+    // index, four bytes a row instead of a hash entry.
+    QUuid listingBase;
+    QList<quint32> rowNodes;
     QSet<QUuid> attachedMessages;  // attachments that open as messages, never save as files
 
     mutable QMutex nameMutex;
@@ -33,11 +40,35 @@ struct PSTActor::State {
     void dropArchive()
     {
         attachments.clear();
-        rows.clear();
+        forgetRows();
         attachedMessages.clear();
         folders.clear();
         engine.reset();
         setEngineName({});
+    }
+
+    void forgetRows()
+    {
+        listingBase = QUuid();
+        rowNodes = QList<quint32>();
+    }
+
+    QUuid rowId(qint64 index) const
+    {
+        QUuid id = listingBase;
+        id.data1 = quint32(index);
+        return id;
+    }
+
+    std::optional<MessageKey> rowKey(const QUuid &id) const
+    {
+        if (listingBase.isNull())
+            return std::nullopt;
+        QUuid base = id;
+        base.data1 = listingBase.data1;
+        if (base != listingBase || id.data1 >= quint32(rowNodes.size()))
+            return std::nullopt;
+        return MessageKey{rowNodes.at(qsizetype(id.data1)), {}};
     }
 
     // Ids for the records the rules built from raw, which they mirror.
@@ -85,7 +116,7 @@ struct PSTActor::State {
 
     void list(const QUuid &folderId, QPromise<RowChunk> &promise)
     {
-        rows.clear();
+        forgetRows();
         RowChunk last;
         last.last = true;
         const auto found = folders.constFind(folderId);
@@ -98,16 +129,25 @@ struct PSTActor::State {
         // so that the receiver merges few of them.
         constexpr qsizetype kFirstPart = 256;
         constexpr qsizetype kLargestPart = 16384;
+        // Row ids count up from one random id per listing: ids of an
+        // earlier listing never name rows of this one.
+        constexpr qint64 kMaxRows = std::numeric_limits<quint32>::max();
+        listingBase = QUuid::createUuid();
         qsizetype partSize = kFirstPart;
         qint64 index = 0;
         RowChunk part;
+        // Shared texts for this listing only; the pool is bounded and goes
+        // when the listing ends, the rows keep what they share.
+        TextPool pool;
         auto listing = engine->listFolder(found.value(), [&](QList<RawRow> &&chunk) {
             if (promise.isCanceled())
                 return false;
             for (const RawRow &raw : chunk) {
-                MessageRow row = rules::rowRecord(raw, index++);
-                row.id = QUuid::createUuid();
-                rows.insert(row.id, MessageKey{raw.node, {}});
+                if (index >= kMaxRows)
+                    return false;
+                MessageRow row = rules::rowRecord(raw, index, &pool);
+                row.id = rowId(index++);
+                rowNodes.append(raw.node);
                 part.rows.append(std::move(row));
             }
             if (part.rows.size() >= partSize) {
@@ -130,10 +170,10 @@ struct PSTActor::State {
 
     PSTResult<MailMessage> readOne(const QUuid &rowId)
     {
-        const auto key = rows.constFind(rowId);
-        if (key == rows.cend() || !engine)
+        const auto key = rowKey(rowId);
+        if (!key || !engine)
             return PSTError::parsingFailed(QStringLiteral("Nachricht nicht gefunden"));
-        auto read = engine->readMessage(key.value(), rules::inlineDataPolicy());
+        auto read = engine->readMessage(*key, rules::inlineDataPolicy());
         if (!read)
             return read.error();
         return record(read.value(), rowId);
@@ -154,18 +194,38 @@ struct PSTActor::State {
     }
 
     // The preview line of a row, or nothing when its body could not be read.
+    // The plain body first, which most messages have and whose start is
+    // enough; then the start of the HTML body; then the compressed RTF body,
+    // read whole up to a bound. Each read is bounded in bytes.
     std::optional<QString> preview(const QUuid &rowId)
     {
         // Enough bytes for the preview's 120 characters after white space
         // collapses, in either stored width.
         constexpr qint64 kPreviewBytes = 2048;
-        const auto key = rows.constFind(rowId);
-        if (key == rows.cend() || !engine)
+        // HTML spends many bytes on markup before its text.
+        constexpr qint64 kPreviewHtmlBytes = 32 * 1024;
+        constexpr qint64 kPreviewRtfBytes = 256 * 1024;
+        const auto key = rowKey(rowId);
+        if (!key || !engine)
             return std::nullopt;
-        auto props = engine->readProperties(key.value(), {rules::Tag::body}, kPreviewBytes);
+        auto props = engine->readProperties(*key, {rules::Tag::body}, kPreviewBytes);
         if (!props)
             return std::nullopt;
-        return previewLine(rules::plainTextBody(props.value().find(rules::Tag::body)).value_or(QString()));
+        QString line = previewLine(rules::plainTextBody(props.value().find(rules::Tag::body)).value_or(QString()));
+        if (!line.isEmpty())
+            return line;
+        const auto html = engine->readProperties(
+            *key, {rules::Tag::html, rules::Tag::internetCodePage, rules::Tag::messageCodePage}, kPreviewHtmlBytes);
+        if (html) {
+            if (auto text = rules::htmlPreviewText(html.value()))
+                return previewLine(*text);
+        }
+        const auto rtf = engine->readProperties(*key, {rules::Tag::rtfCompressed}, kPreviewRtfBytes);
+        if (rtf) {
+            if (auto text = rules::rtfPreviewText(rtf.value()))
+                return previewLine(*text);
+        }
+        return line;
     }
 
     PSTResult<MailMessage> openAttached(const QUuid &attachmentId)

@@ -2,6 +2,8 @@
 
 #include "bodies/BodyChoice.h"
 #include "bodies/CodePages.h"
+#include "bodies/HtmlText.h"
+#include "bodies/RtfBody.h"
 #include "model/Text.h"
 #include "pst/engine/RowColumns.h"
 #include "pst/ItemRules.h"
@@ -10,8 +12,11 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QSysInfo>
 #include <QtEndian>
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace ostrel::rules {
 
@@ -28,8 +33,18 @@ constexpr std::array<char16_t, 32> kWindows1252High{
 
 QString utf16le(QByteArrayView bytes)
 {
+    bytes = bytes.first(bytes.size() & ~qsizetype(1));
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // The stored units are the string's own: copy them, and leave only
+        // text with surrogates (which may be unpaired) to the decoder.
+        QString copied(bytes.size() / 2, Qt::Uninitialized);
+        std::memcpy(copied.data(), bytes.data(), size_t(bytes.size()));
+        const bool surrogates = std::any_of(copied.cbegin(), copied.cend(), [](QChar c) { return c.isSurrogate(); });
+        if (!surrogates)
+            return copied;
+    }
     QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
-    return decoder.decode(bytes.first(bytes.size() & ~qsizetype(1)));
+    return decoder.decode(bytes);
 }
 
 std::optional<QString> strictUtf8(QByteArrayView bytes)
@@ -183,6 +198,55 @@ std::optional<QByteArray> rtfBody(const PropertyValue *stored)
     if (!rtf || rtf.value().isEmpty())
         return std::nullopt;
     return withoutTrailingNuls(rtf.value(), 1).toByteArray();
+}
+
+namespace {
+std::optional<int> storedCodePage(const PropertyBag &bag, quint16 id)
+{
+    const auto stored = integer32(bag, id);
+    return stored && *stored > 0 && *stored < 0x10000 ? std::optional<int>(int(*stored)) : std::nullopt;
+}
+
+std::optional<QString> nonEmpty(QString text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    return text;
+}
+}  // namespace
+
+std::optional<QString> htmlPreviewText(const PropertyBag &bag)
+{
+    const PropertyValue *html = bag.find(Tag::html);
+    if (!html || html->bytes.isEmpty())
+        return std::nullopt;
+    QString decoded;
+    if (html->type == PropertyType::string)
+        decoded = htmlBody(html).value_or(QString());
+    else if (html->type == PropertyType::binary || html->type == PropertyType::string8)
+        decoded = decodeHtml(withoutTrailingNuls(html->bytes, 1).toByteArray(), storedCodePage(bag, Tag::internetCodePage),
+                             storedCodePage(bag, Tag::messageCodePage));
+    return nonEmpty(htmlText(decoded, kPreviewSourceChars));
+}
+
+std::optional<QString> rtfPreviewText(const PropertyBag &bag)
+{
+    // LZFu grows a stream at most about nine times; a stream cut by the
+    // read's bound fails its size check and gives no preview.
+    constexpr qsizetype kMaxRtf = 4 * 1024 * 1024;
+    const PropertyValue *stored = bag.find(Tag::rtfCompressed);
+    if (!stored || stored->type != PropertyType::binary)
+        return std::nullopt;
+    const auto rtf = pst::decompressRtf(stored->bytes, kMaxRtf);
+    if (!rtf || rtf.value().isEmpty())
+        return std::nullopt;
+    RtfLimits limits;
+    limits.maxTokens = 1024 * 1024;
+    limits.maxOutput = 256 * 1024;
+    const RtfBody body = readRtf(rtf.value(), limits);
+    if (body.encapsulation == RtfEncapsulation::html)
+        return nonEmpty(htmlText(body.html, kPreviewSourceChars));
+    return nonEmpty(body.text.left(kPreviewSourceChars).trimmed());
 }
 
 double messageDate(const PropertyBag &bag)
@@ -505,14 +569,15 @@ MailMessage messageRecord(const RawMessage &message)
     return record;
 }
 
-MessageRow rowRecord(const RawRow &row, qint64 storageIndex)
+MessageRow rowRecord(const RawRow &row, qint64 storageIndex, TextPool *pool)
 {
+    const auto shared = [pool](QString text) { return pool ? pool->intern(std::move(text)) : text; };
     const PropertyBag &bag = row.columns;
     MessageRow record;
     record.storageIndex = storageIndex;
     record.subject = subject(text(bag, Tag::subject));
-    record.senderName = senderName(bag);
-    record.senderEmail = senderAddress(bag);
+    record.senderName = shared(senderName(bag));
+    record.senderEmail = shared(senderAddress(bag));
     record.date = messageDate(bag);
     record.isRead = isRead(bag);
     record.importance = importance(integer32(bag, Tag::importance));
@@ -522,10 +587,10 @@ MessageRow rowRecord(const RawRow &row, qint64 storageIndex)
         record.hasAttachments = has->bytes.at(0) != 0;
     else
         record.hasAttachments = (integer32(bag, RowColumn::messageFlags).value_or(0) & kHasAttachment) != 0;
-    record.messageClass = nonEmptyText(bag, RowColumn::messageClass).value_or(QString());
+    record.messageClass = shared(nonEmptyText(bag, RowColumn::messageClass).value_or(QString()));
     record.size = qint64(integer32(bag, RowColumn::messageSize).value_or(0));
-    record.displayTo = nonEmptyText(bag, RowColumn::displayTo).value_or(QString());
-    record.displayCc = nonEmptyText(bag, RowColumn::displayCc).value_or(QString());
+    record.displayTo = shared(nonEmptyText(bag, RowColumn::displayTo).value_or(QString()));
+    record.displayCc = shared(nonEmptyText(bag, RowColumn::displayCc).value_or(QString()));
     return record;
 }
 

@@ -11,6 +11,7 @@
 #include "model/MessageRow.h"
 #include "pst/engine/ArchiveEngine.h"
 #include "pst/engine/RawValues.h"
+#include "pst/TextPool.h"
 
 #include <QByteArrayView>
 #include <optional>
@@ -86,6 +87,16 @@ std::optional<QString> htmlBody(const PropertyValue *stored);
 // RTF: the decompressed text of the compressed RTF property.
 std::optional<QByteArray> rtfBody(const PropertyValue *stored);
 
+// Preview text from the bodies a message has without a plain one, bounded
+// by the bytes given: the text of the HTML body (decoded with the message's
+// code pages), and the text read from the compressed RTF body (its HTML's
+// text when it carries HTML). Nothing when the body is absent, damaged or
+// gives no text. Nothing is fetched: remote references stay text.
+std::optional<QString> htmlPreviewText(const PropertyBag &bag);
+std::optional<QString> rtfPreviewText(const PropertyBag &bag);
+// The characters of body text a preview keeps at most before its line is cut.
+inline constexpr qsizetype kPreviewSourceChars = 2048;
+
 // A message's date: delivery, else submit, else creation time; 0 when it
 // has none of them.
 double messageDate(const PropertyBag &bag);
@@ -137,7 +148,9 @@ QList<MailFolder> folderTree(const RawArchive &archive);
 Attachment attachmentRecord(const RawAttachment &attachment);
 MailMessage messageRecord(const RawMessage &message);
 // A list row with a null id; storageIndex is the row's position in its folder.
-MessageRow rowRecord(const RawRow &row, qint64 storageIndex);
+// With a pool, the texts rows repeat (sender, addresses, To and Cc lines,
+// message class) are shared with earlier rows.
+MessageRow rowRecord(const RawRow &row, qint64 storageIndex, TextPool *pool = nullptr);
 
 }  // namespace rules
 }  // namespace ostrel

@@ -69,15 +69,25 @@ ostrelViewModel::ostrelViewModel(Platform &platform, QSettings *settings, std::u
 {
     if (!m_actor)
         m_actor = std::make_unique<PSTActor>();
+    m_matcher = std::make_unique<SearchMatcher>();
     connect(&m_listingWatcher, &QFutureWatcher<RowChunk>::resultsReadyAt, this,
             &ostrelViewModel::takeListingResults);
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::resultsReadyAt, this, [this](int begin, int end) {
         if (m_bodySearch.isCanceled())
             return;  // a scan for an old text
+        // Matches come one by one; they join the list in batches, so the
+        // list is rebuilt a few times a second, not once per match.
         for (int i = begin; i < end; ++i)
-            m_bodyMatches.insert(m_bodySearch.resultAt(i));
-        refreshShownRows();
+            m_pendingBodyMatches.insert(m_bodySearch.resultAt(i));
+        if (!m_bodyMatchTimer.isActive())
+            m_bodyMatchTimer.start();
     });
+    m_bodyMatchTimer.setSingleShot(true);
+    m_bodyMatchTimer.setInterval(kBodyMatchBatchMs);
+    m_searchSlicer.setSingleShot(true);
+    m_searchSlicer.setInterval(0);
+    connect(&m_searchSlicer, &QTimer::timeout, this, &ostrelViewModel::searchSlice);
+    connect(&m_bodyMatchTimer, &QTimer::timeout, this, [this] { addBodyMatches(std::exchange(m_pendingBodyMatches, {})); });
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::progressValueChanged, this,
             &ostrelViewModel::bodySearchChanged);
     connect(&m_bodySearchWatcher, &QFutureWatcher<QUuid>::finished, this, &ostrelViewModel::bodySearchChanged);
@@ -136,10 +146,16 @@ void ostrelViewModel::clearRows()
     m_listingFailure.reset();
     stop(m_bodySearch);
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
+    m_searchSlicer.stop();
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
     m_previews.clear();
     m_previewsAsked.clear();
-    m_rows.clear();
-    m_shownRows.clear();
+    // Let go of the memory too: a large folder's rows are many megabytes.
+    m_rows = QList<MessageRow>();
+    m_shownRows = QList<MessageRow>();
     emit rowsChanged();
 }
 
@@ -157,8 +173,11 @@ void ostrelViewModel::setSearchText(const QString &text)
     stop(m_bodySearch);
     ++m_searchGeneration;
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
+    m_matcher->setPattern(m_searchText);
     refreshShownRows();
-    if (m_listingComplete)
+    if (m_listingComplete && !isSearchingRows())
         startBodySearch();
     emit searchTextChanged();
 }
@@ -281,6 +300,9 @@ QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
     }
     setIsLoading(true);
     m_listingComplete = false;
+    // Room for every row at once: the list never grows by copying all the
+    // rows in hand. The count comes from the archive, so it is capped.
+    m_rows.reserve(qsizetype(std::clamp<qint64>(folder.messageCount, 0, kMaxReservedRows)));
     m_listing = m_actor->listFolder(folder);
     m_listingWatcher.setFuture(m_listing);
     // The continuation takes what the watcher has not yet delivered, so the
@@ -301,11 +323,28 @@ void ostrelViewModel::takeListingResults()
     const int available = m_listing.resultCount();
     if (available <= m_listingTaken)
         return;
-    QList<MessageRow> incoming;
     bool last = false;
+    // The list is about to change: let go of the shown rows' share of it,
+    // so that merging moves rows instead of copying all of them.
+    if (m_searchText.isEmpty())
+        m_shownRows = QList<MessageRow>();
     for (; m_listingTaken < available; ++m_listingTaken) {
         RowChunk chunk = m_listing.resultAt(m_listingTaken);
-        incoming.append(std::move(chunk.rows));
+        // Each part comes in storage order: sorted and merged into the rows
+        // in hand, the whole list stays newest first, ties in storage order.
+        // A part is at most 16,384 rows, which sort in a few milliseconds.
+        std::sort(chunk.rows.begin(), chunk.rows.end(), listsBefore);
+        if (!m_searchText.isEmpty() && !isSearchingRows()) {
+            // Only the new rows need the search; the shown ones stay.
+            QList<MessageRow> matched = searchRows(chunk.rows, *m_matcher, m_bodyMatches);
+            const qsizetype shownMiddle = m_shownRows.size();
+            m_shownRows.append(std::move(matched));
+            std::inplace_merge(m_shownRows.begin(), m_shownRows.begin() + shownMiddle, m_shownRows.end(),
+                               listsBefore);
+        }
+        const qsizetype middle = m_rows.size();
+        m_rows.append(std::move(chunk.rows));
+        std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
         if (chunk.last) {
             last = true;
             m_unreadableRows = chunk.unreadable;
@@ -314,15 +353,18 @@ void ostrelViewModel::takeListingResults()
                 setErrorMessage(describeError(*chunk.error));
         }
     }
-    // Rows arrive in storage order; each part is sorted and merged into the
-    // rows in hand, so the whole list stays newest first, ties in storage order.
-    std::sort(incoming.begin(), incoming.end(), listsBefore);
-    const qsizetype middle = m_rows.size();
-    m_rows.append(std::move(incoming));
-    std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+    // Room for the folder was made at the start; a count that promised far
+    // more rows than came gives the rest back.
+    if (last && m_rows.capacity() > m_rows.size() + m_rows.size() / 4 + kListChunkSlack)
+        m_rows.squeeze();
+    if (m_searchText.isEmpty())
+        m_shownRows = m_rows;
     // Complete before the rows are announced, so the list's note sees it.
     m_listingComplete = last;
-    refreshShownRows();
+    if (isSearchingRows())
+        startSlicedSearch();  // the rows it walks have moved: from the top again
+    else
+        emit rowsChanged();
     if (last)
         finishListing();
 }
@@ -331,7 +373,7 @@ void ostrelViewModel::finishListing()
 {
     m_listingComplete = true;
     setIsLoading(false);
-    if (!m_searchText.isEmpty())
+    if (!m_searchText.isEmpty() && !isSearchingRows())
         startBodySearch();
 }
 
@@ -362,11 +404,71 @@ QString ostrelViewModel::archiveNote() const
 
 void ostrelViewModel::refreshShownRows()
 {
+    m_searchSlicer.stop();
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
     if (m_searchText.isEmpty()) {
         m_shownRows = m_rows;
+    } else if (m_rows.size() > kSearchSlice) {
+        startSlicedSearch();
+        return;
     } else {
-        m_shownRows = searchRows(m_rows, SearchMatcher(m_searchText), m_bodyMatches);
+        m_shownRows = searchRows(m_rows, *m_matcher, m_bodyMatches);
     }
+    emit rowsChanged();
+}
+
+void ostrelViewModel::startSlicedSearch()
+{
+    m_searchCursor = 0;
+    m_searchFound = QList<MessageRow>();
+    searchSlice();  // the top of the list at once
+}
+
+void ostrelViewModel::searchSlice()
+{
+    const qsizetype end = std::min(m_searchCursor + kSearchSlice, m_rows.size());
+    for (qsizetype i = m_searchCursor; i < end; ++i) {
+        const MessageRow &row = m_rows.at(i);
+        if (m_bodyMatches.contains(row.id) || rowMatches(row, *m_matcher))
+            m_searchFound.append(row);
+    }
+    m_searchCursor = end;
+    m_shownRows = m_searchFound;
+    if (m_searchCursor < m_rows.size()) {
+        m_searchSlicer.start();
+        emit rowsChanged();
+        return;
+    }
+    m_searchCursor = -1;
+    m_searchFound = QList<MessageRow>();
+    emit rowsChanged();
+    if (m_listingComplete)
+        startBodySearch();
+}
+
+void ostrelViewModel::addBodyMatches(const QSet<QUuid> &found)
+{
+    QSet<QUuid> added;
+    for (const QUuid &id : found) {
+        if (!m_bodyMatches.contains(id))
+            added.insert(id);
+    }
+    if (added.isEmpty())
+        return;
+    m_bodyMatches.unite(added);
+    // The shown rows are the rows in their order, some left out: the new
+    // matches join in place, and nothing is searched again.
+    QList<MessageRow> shown;
+    shown.reserve(m_shownRows.size() + added.size());
+    qsizetype next = 0;
+    for (const MessageRow &row : std::as_const(m_rows)) {
+        if (next < m_shownRows.size() && m_shownRows[next].id == row.id)
+            shown.append(m_shownRows[next++]);
+        else if (added.contains(row.id))
+            shown.append(row);
+    }
+    m_shownRows = std::move(shown);
     emit rowsChanged();
 }
 
@@ -374,6 +476,8 @@ void ostrelViewModel::startBodySearch()
 {
     stop(m_bodySearch);
     m_bodyMatches.clear();
+    m_pendingBodyMatches.clear();
+    m_bodyMatchTimer.stop();
     if (m_searchText.isEmpty() || m_rows.isEmpty()) {
         m_bodySearch = QFuture<QUuid>();
         m_bodySearchDone = finished();
@@ -393,9 +497,11 @@ void ostrelViewModel::startBodySearch()
         if (generation != m_searchGeneration)
             return;
         // Matches the watcher has not yet delivered.
+        QSet<QUuid> found = std::exchange(m_pendingBodyMatches, {});
+        m_bodyMatchTimer.stop();
         for (int i = 0; i < search.resultCount(); ++i)
-            m_bodyMatches.insert(search.resultAt(i));
-        refreshShownRows();
+            found.insert(search.resultAt(i));
+        addBodyMatches(found);
     }).onCanceled([] {});
     emit bodySearchChanged();
 }
@@ -491,8 +597,7 @@ QList<MessageRow> searchRows(const QList<MessageRow> &rows, const SearchMatcher 
 
 bool rowMatches(const MessageRow &row, const SearchMatcher &matcher)
 {
-    return matcher.matches(row.subject) || matcher.matches(row.senderName) || matcher.matches(row.senderEmail)
-        || matcher.matches(row.displayTo) || matcher.matches(row.displayCc);
+    return matcher.matchesAny({row.subject, row.senderName, row.senderEmail, row.displayTo, row.displayCc});
 }
 
 QList<MailMessage> filterMessages(const QList<MailMessage> &messages, const QString &searchText,

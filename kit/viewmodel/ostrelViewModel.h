@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QObject>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 #include <memory>
 #include <optional>
@@ -116,6 +117,15 @@ public:
     int bodySearchTotal() const { return m_bodySearch.progressMaximum(); }
     // Finishes when the current body scan has.
     QFuture<void> bodySearch() const { return m_bodySearchDone; }
+    // Whether the row fields of a large folder are still being searched: a
+    // folder of more than kSearchSlice rows is searched a slice per turn of
+    // the event loop, the matches so far shown from the top, and its body
+    // scan starts when the rows are done.
+    static constexpr qsizetype kSearchSlice = 8192;
+    // Rows made room for before a folder's rows arrive, at most.
+    static constexpr qint64 kMaxReservedRows = 1'000'000;
+    static constexpr qsizetype kListChunkSlack = 1024;
+    bool isSearchingRows() const { return m_searchCursor >= 0; }
 
     // Preview lines, read lazily for the rows on screen and kept in a
     // bounded cache. preview() gives a cached line; requestPreviews asks for
@@ -163,6 +173,9 @@ private:
     void finishListing();
     void refreshShownRows();
     void startBodySearch();
+    void addBodyMatches(const QSet<QUuid> &found);
+    void startSlicedSearch();
+    void searchSlice();
     void setSelectedMessage(const std::optional<MailMessage> &value);
     void setCurrentFileName(const std::optional<QString> &value);
     void setRecentFiles(const QList<QUrl> &value);
@@ -198,9 +211,16 @@ private:
     QFuture<void> m_bodySearchDone;
     QFutureWatcher<QUuid> m_bodySearchWatcher;
     QSet<QUuid> m_bodyMatches;
+    static constexpr int kBodyMatchBatchMs = 100;
+    QSet<QUuid> m_pendingBodyMatches;  // found by the scan, not yet in the shown rows
+    QTimer m_bodyMatchTimer;
+    qsizetype m_searchCursor = -1;    // the next row a sliced search looks at; -1: none runs
+    QList<MessageRow> m_searchFound;  // its matches so far
+    QTimer m_searchSlicer;
     QCache<QUuid, QString> m_previews{kPreviewCacheSize};
     QSet<QUuid> m_previewsAsked;
     QString m_searchText;
+    std::unique_ptr<SearchMatcher> m_matcher;  // for m_searchText, on this thread; its collator opened once
     std::optional<QString> m_currentFileName;
     QList<QUrl> m_recentFiles;
     std::unique_ptr<PSTActor> m_actor;

@@ -3,6 +3,7 @@
 // bodies, the inline-image size limit, pages of a long folder and damage.
 #include "ArchiveBuilder.h"
 #include "Damage.h"
+#include "RtfEncapsulation.h"
 #include "TestSupport.h"
 #include "pst/PSTActor.h"
 
@@ -290,6 +291,133 @@ private slots:
         const auto other = loadSync(actor, *findFolder(opened.value(), posteingang), 0, 100);
         QVERIFY(other.hasValue());
         QCOMPARE(other->size(), 2);
+    }
+
+    void previewsWithoutPlainBody_data()
+    {
+        QTest::addColumn<EngineChoice>("engine");
+        QTest::newRow("native") << EngineChoice::native;
+        QTest::newRow("libpff") << EngineChoice::libpff;
+    }
+    void previewsWithoutPlainBody()
+    {
+        // A message with only an HTML or only an RTF body previews the text
+        // its detail shows; markup, hidden parts and remote addresses are no
+        // text, and the body-word scan searches the same previews.
+        QFETCH(EngineChoice, engine);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("bodies.pst"));
+        pw::ArchiveBuilder b;
+        QVERIFY2(b.open(path), qPrintable(b.errorString()));
+        const pw::FolderId folder = b.addFolder(b.ipmSubtree(), QStringLiteral("Bodies"));
+        const auto only = [](const QString &subject) {
+            pw::Message m = message(subject);
+            m.body.reset();
+            return m;
+        };
+        pw::Message html = only(QStringLiteral("html"));
+        html.html = QByteArray("<html><head><title>Kopf</title><style>p { color: red }</style></head>"
+                               "<body><p>Caf&eacute; &amp; Kuchen&nbsp;um&#160;<b>drei</b><br>Uhr "
+                               "&#x20AC;&#8364; <img src=\"http://tracker.example/pixel.gif\"></p>"
+                               "<script>var secret = 1;</script><!-- versteckt --></body></html>");
+        b.addMessage(folder, html);
+        pw::Message latin = only(QStringLiteral("html-1252"));
+        latin.html = QByteArray("<p>Gr\xfc\xdf" "e</p>");
+        latin.htmlCodepage = 1252;
+        b.addMessage(folder, latin);
+        pw::Message rtfHtml = only(QStringLiteral("rtf-html"));
+        rtfHtml.rtf = pw::encapsulateHtml(QStringLiteral("<html><body><p>Angebot <i>anbei</i></p></body></html>"));
+        b.addMessage(folder, rtfHtml);
+        pw::Message rtfText = only(QStringLiteral("rtf-text"));
+        rtfText.rtf = pw::encapsulateText(QStringLiteral("Nur Text aus RTF"));
+        b.addMessage(folder, rtfText);
+        b.addMessage(folder, only(QStringLiteral("none")));
+        b.addMessage(folder, message(QStringLiteral("plain")));
+        QVERIFY2(b.finish(), qPrintable(b.errorString()));
+
+        PSTActor actor(engine);
+        const auto opened = openSync(actor, path);
+        QVERIFY(opened.hasValue());
+        const MailFolder *bodies = findFolder(opened.value(), QStringLiteral("Bodies"));
+        QVERIFY(bodies);
+        auto listing = actor.listFolder(*bodies);
+        QVERIFY(test::waitFor(listing));
+        QHash<QString, QUuid> ids;
+        for (const RowChunk &chunk : listing.results()) {
+            for (const MessageRow &row : chunk.rows)
+                ids.insert(row.subject, row.id);
+        }
+        QCOMPARE(ids.size(), 6);
+        auto previews = actor.readPreviews(ids.values());
+        QVERIFY(test::waitFor(previews));
+        const QHash<QUuid, QString> lines = previews.result();
+        // The line collapses white space, no-break spaces included.
+        QCOMPARE(lines.value(ids[QStringLiteral("html")]), QStringLiteral("Café & Kuchen um drei Uhr €€"));
+        QCOMPARE(lines.value(ids[QStringLiteral("html-1252")]), QStringLiteral("Grüße"));
+        QCOMPARE(lines.value(ids[QStringLiteral("rtf-html")]), QStringLiteral("Angebot anbei"));
+        QCOMPARE(lines.value(ids[QStringLiteral("rtf-text")]), QStringLiteral("Nur Text aus RTF"));
+        QVERIFY(lines.contains(ids[QStringLiteral("none")]));
+        QCOMPARE(lines.value(ids[QStringLiteral("none")]), QString());
+        QCOMPARE(lines.value(ids[QStringLiteral("plain")]), QStringLiteral("Hallo"));
+
+        const auto scan = [&](const QString &word) {
+            auto found = actor.searchPreviews(ids.values(), [word](const QString &text) { return text.contains(word); });
+            return test::waitFor(found) ? found.results() : QList<QUuid>{QUuid()};
+        };
+        QCOMPARE(scan(QStringLiteral("Kuchen")), QList<QUuid>{ids[QStringLiteral("html")]});
+        QCOMPARE(scan(QStringLiteral("anbei")), QList<QUuid>{ids[QStringLiteral("rtf-html")]});
+        for (const QString &hidden : {QStringLiteral("Kopf"), QStringLiteral("color"), QStringLiteral("secret"),
+                                      QStringLiteral("versteckt"), QStringLiteral("tracker")})
+            QVERIFY2(scan(hidden).isEmpty(), qPrintable(hidden));
+    }
+
+    void rowIdsOfOneListing()
+    {
+        // Row ids count up from one random id per listing: a row reads its
+        // own message, an id of an earlier listing or a forged one reads
+        // nothing.
+        PSTActor actor;
+        const auto opened = openSync(actor, m_path);
+        QVERIFY(opened.hasValue());
+        const MailFolder *many = findFolder(opened.value(), QStringLiteral("Viele"));
+        QVERIFY(many);
+        const auto list = [&actor](const MailFolder &folder) {
+            auto listing = actor.listFolder(folder);
+            QList<MessageRow> rows;
+            if (test::waitFor(listing)) {
+                for (const RowChunk &chunk : listing.results())
+                    rows.append(chunk.rows);
+            }
+            return rows;
+        };
+        const QList<MessageRow> first = list(*many);
+        QCOMPARE(first.size(), 250);
+        QSet<QUuid> distinct;
+        for (const MessageRow &row : first)
+            distinct.insert(row.id);
+        QCOMPARE(distinct.size(), 250);
+        const auto read = [&actor](const QUuid &id) {
+            auto future = actor.readMessage(id);
+            return test::waitFor(future) ? future.result() : PSTResult<MailMessage>(PSTError::parsingFailed({}));
+        };
+        for (const qsizetype at : {qsizetype(0), qsizetype(117), qsizetype(249)}) {
+            const auto message = read(first[at].id);
+            QVERIFY(message.hasValue());
+            QCOMPARE(message->subject, first[at].subject);
+        }
+        QUuid beyond = first.constFirst().id;
+        beyond.data1 = 250;
+        QVERIFY(!read(beyond).hasValue());
+        QUuid forged = first.constFirst().id;
+        forged.data4[7] ^= 0x01;
+        QVERIFY(!read(forged).hasValue());
+
+        const QList<MessageRow> second = list(*many);
+        QCOMPARE(second.size(), 250);
+        QVERIFY(second.constFirst().id != first.constFirst().id);
+        QVERIFY(!read(first.constFirst().id).hasValue());
+        QVERIFY(read(second.constFirst().id).hasValue());
     }
 
     void leavesTheArchiveUntouched_data()

@@ -402,6 +402,86 @@ private slots:
         QCOMPARE(rules::rowRecord(RawRow(), 0).subject, QStringLiteral("(kein Betreff)"));
     }
 
+    // Rows of one listing share the texts they repeat, yet each row keeps
+    // its own values: sharing never hands one row another's text.
+    void sharedRowTexts()
+    {
+        const auto raw = [](const QString &sender, const QString &to, const QString &messageClass) {
+            RawRow row;
+            row.columns.insert(Tag::senderName, stored::text(sender));
+            row.columns.insert(0x0E04, stored::text(to));
+            row.columns.insert(0x001A, stored::text(messageClass));
+            row.columns.insert(Tag::subject, stored::text(sender + QStringLiteral(" writes")));
+            return row;
+        };
+        TextPool pool;
+        const MessageRow a = rules::rowRecord(raw(QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("IPM.Note")), 0, &pool);
+        const MessageRow b = rules::rowRecord(raw(QStringLiteral("Ann"), QStringLiteral("Cy"), QStringLiteral("IPM.Note")), 1, &pool);
+        const MessageRow c = rules::rowRecord(raw(QStringLiteral("Anne"), QStringLiteral("Bob"), QStringLiteral("IPM.Note.SMIME")), 2, &pool);
+        QCOMPARE(a.senderName, QStringLiteral("Ann"));
+        QCOMPARE(b.senderName, QStringLiteral("Ann"));
+        QCOMPARE(c.senderName, QStringLiteral("Anne"));
+        QCOMPARE(b.displayTo, QStringLiteral("Cy"));
+        QCOMPARE(c.displayTo, QStringLiteral("Bob"));
+        QCOMPARE(c.messageClass, QStringLiteral("IPM.Note.SMIME"));
+        // Equal texts are one copy.
+        QCOMPARE(a.senderName.constData(), b.senderName.constData());
+        QCOMPARE(a.displayTo.constData(), c.displayTo.constData());
+        QCOMPARE(a.messageClass.constData(), b.messageClass.constData());
+        QVERIFY(a.senderName.constData() != c.senderName.constData());
+        // The rows are the rows made without a pool.
+        MessageRow unshared = rules::rowRecord(raw(QStringLiteral("Ann"), QStringLiteral("Cy"), QStringLiteral("IPM.Note")), 1);
+        QCOMPARE(b, unshared);
+        // Changing one row's text leaves the row it shares with alone.
+        MessageRow changed = b;
+        changed.senderName.append(QLatin1Char('!'));
+        QCOMPARE(a.senderName, QStringLiteral("Ann"));
+    }
+
+    void textPoolIsBounded()
+    {
+        TextPool pool;
+        for (qsizetype i = 0; i < TextPool::kMaxTexts + 10; ++i)
+            pool.intern(QString::number(i));
+        QCOMPARE(pool.size(), TextPool::kMaxTexts);
+        // Past the bound texts still come back equal, only unshared.
+        const QString late = QString::number(TextPool::kMaxTexts + 5);
+        QCOMPARE(pool.intern(late), late);
+        const QString first = QString::number(0);
+        QCOMPARE(pool.intern(QString::number(0)).constData(), pool.intern(first).constData());
+        QVERIFY(pool.intern(QString()).isNull());
+    }
+
+    // Unicode texts are the stored code units, pairs and unpaired
+    // surrogates alike, up to a NUL.
+    void unicodeTexts_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("text");
+        const auto utf16 = [](const QString &t) {
+            QByteArray b;
+            for (const QChar c : t) {
+                b.append(char(c.unicode() & 0xFF));
+                b.append(char(c.unicode() >> 8));
+            }
+            return b;
+        };
+        QTest::newRow("plain") << utf16(QStringLiteral("Grüße")) << QStringLiteral("Grüße");
+        QTest::newRow("pair") << utf16(QStringLiteral("a😀b")) << QStringLiteral("a😀b");
+        QTest::newRow("lone high") << utf16(QStringLiteral("a")) + QByteArray("\x00\xD8", 2) + utf16(QStringLiteral("b"))
+                                   << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+        QTest::newRow("lone low") << QByteArray("\x00\xDC", 2) << QString(QChar(0xDC00));
+        QTest::newRow("odd byte dropped") << utf16(QStringLiteral("ab")) + QByteArray("x") << QStringLiteral("ab");
+        QTest::newRow("NUL ends") << utf16(QStringLiteral("ab")) + QByteArray(2, '\0') + utf16(QStringLiteral("c"))
+                                  << QStringLiteral("ab");
+    }
+    void unicodeTexts()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, text);
+        QCOMPARE(rules::text(PropertyValue{PropertyType::string, stored}), std::optional<QString>(text));
+    }
+
     void attachments_data()
     {
         QTest::addColumn<RawAttachment>("raw");

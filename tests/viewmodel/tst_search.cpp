@@ -1,4 +1,5 @@
 #include "viewmodel/AnyError.h"
+#include "viewmodel/SearchMatcher.h"
 #include "viewmodel/ostrelViewModel.h"
 
 #include <QTest>
@@ -60,6 +61,60 @@ private slots:
         QFETCH(bool, match);
         const QList<MailMessage> list{message(subject, sender, email, body)};
         QCOMPARE(filterMessages(list, search, QLocale(QLocale::English)).size(), match ? 1 : 0);
+    }
+
+    // One matcher searches text after text: each new pattern matches as a
+    // matcher made for it alone does, with nothing left of the one before.
+    void reusedMatcher_data()
+    {
+        QTest::addColumn<QStringList>("patterns");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("longer") << QStringList{"gr", "gru", "grus", "gruss", "grusse"} << QStringLiteral("Grüße aus Köln");
+        QTest::newRow("shorter") << QStringList{"kolnx", "koln", "kol", "k"} << QStringLiteral("Grüße aus Köln");
+        QTest::newRow("unrelated") << QStringList{"zebra", "aus", "", "Köln", "xyz"} << QStringLiteral("Grüße aus Köln");
+        QTest::newRow("empty text") << QStringList{"a", ""} << QString();
+    }
+    void reusedMatcher()
+    {
+        QFETCH(QStringList, patterns);
+        QFETCH(QString, text);
+        SearchMatcher reused(QString(), QLocale(QLocale::German));
+        QVERIFY(!reused.matches(text));
+        for (const QString &pattern : patterns) {
+            reused.setPattern(pattern);
+            const SearchMatcher fresh(pattern, QLocale(QLocale::German));
+            QCOMPARE(reused.pattern(), pattern);
+            QCOMPARE(reused.matches(text), fresh.matches(text));
+            QCOMPARE(reused.matches(text), !pattern.isEmpty() && !text.isEmpty()
+                                               && filterMessages({message(text, "", "", "")}, pattern).size() == 1);
+        }
+    }
+
+    // Several texts searched at once match exactly when one of them does:
+    // never across the join of two.
+    void matchesAny_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("match");
+        QTest::newRow("in the second") << "bob" << QStringList{"Ann", "BOB@x"} << true;
+        QTest::newRow("across a join") << "annbob" << QStringList{"Ann", "Bob"} << false;
+        QTest::newRow("across a join with space") << "ann bob" << QStringList{"Ann", "Bob"} << false;
+        QTest::newRow("end and start") << "nb" << QStringList{"Ann", "Bob"} << false;
+        QTest::newRow("accent at a start") << "e" << QStringList{"x", QStringLiteral("\u0301e")} << true;
+        QTest::newRow("empties skipped") << "x" << QStringList{"", "", "x"} << true;
+        QTest::newRow("all empty") << "x" << QStringList{"", ""} << false;
+        QTest::newRow("separator in pattern") << QStringLiteral("a\uFFFEb") << QStringList{"a", "b"} << false;
+    }
+    void matchesAny()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, match);
+        const SearchMatcher matcher(pattern, QLocale(QLocale::English));
+        QCOMPARE(matcher.matchesAny({texts.value(0), texts.value(1), texts.value(2)}), match);
+        const bool any = std::any_of(texts.cbegin(), texts.cend(), [&matcher](const QString &t) { return matcher.matches(t); });
+        QCOMPARE(any, match);
     }
 
     void emptySearchKeepsAllInOrder()

@@ -348,6 +348,76 @@ private slots:
         QCOMPARE(vm->archiveNote(), QString());
     }
 
+    // A folder large enough to arrive in several parts, searched while it
+    // arrives: every part merges into newest-first order, and the shown rows
+    // are what one search over the whole folder gives.
+    void partsMergeAndSearchWhileListing()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
+        constexpr int kMessages = 1500;
+        for (int i = 0; i < kMessages; ++i) {
+            // Dates scattered over the storage order; some repeat.
+            const int hour = (i * 7919) % 1200;
+            const QString subject = i % 100 == 7 ? QStringLiteral("Zebra %1").arg(i) : QStringLiteral("note %1").arg(i);
+            archive->addMessage(inbox, test::mail(subject).date(first.addSecs(3600 * hour)));
+        }
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("parts.pst"), archive}}, {}));
+        vm->setSearchText(QStringLiteral("zebra"));
+        open(*vm, placeholder(QStringLiteral("parts.pst")));
+        QVERIFY(vm->isListingComplete());
+        QCOMPARE(vm->rows().size(), kMessages);
+        for (qsizetype i = 1; i < vm->rows().size(); ++i)
+            QVERIFY(listsBefore(vm->rows().at(i - 1), vm->rows().at(i)));
+        const QList<MessageRow> expected = searchRows(vm->rows(), SearchMatcher(QStringLiteral("zebra")), {});
+        QCOMPARE(expected.size(), kMessages / 100);
+        QCOMPARE(vm->shownRows(), expected);
+        QVERIFY(test::waitFor(vm->bodySearch()));
+        QCOMPARE(vm->shownRows(), expected);
+
+        // Cleared, every row shows again, in the same order.
+        vm->setSearchText(QString());
+        QCOMPARE(vm->shownRows(), vm->rows());
+    }
+
+    // A folder larger than a slice is searched a slice per turn of the
+    // event loop: matches from the top show at once, the rest follow, and
+    // the end result is the whole folder's; a new text restarts it.
+    void aLargeFolderIsSearchedInSlices()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
+        const qsizetype total = 2 * ostrelViewModel::kSearchSlice + 100;
+        for (qsizetype i = 0; i < total; ++i) {
+            const QString subject = i % 500 == 3 ? QStringLiteral("Zebra %1").arg(i) : QStringLiteral("note %1").arg(i);
+            archive->addMessage(inbox, test::mail(subject).date(first.addSecs(60 * i)).text(QStringLiteral("body")));
+        }
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("large.pst"), archive}}, {}));
+        open(*vm, placeholder(QStringLiteral("large.pst")));
+        QCOMPARE(vm->rows().size(), total);
+        const QList<MessageRow> expected = searchRows(vm->rows(), SearchMatcher(QStringLiteral("zebra")), {});
+        QCOMPARE(expected.size(), (total + 496) / 500);
+
+        vm->setSearchText(QStringLiteral("zebr"));
+        QVERIFY(vm->isSearchingRows());
+        vm->setSearchText(QStringLiteral("zebra"));
+        QVERIFY(vm->isSearchingRows());
+        // The first slice is in: the top of the list, in order.
+        QVERIFY(!vm->shownRows().isEmpty());
+        QVERIFY(vm->shownRows().size() < expected.size());
+        QCOMPARE(vm->shownRows(), expected.first(vm->shownRows().size()));
+        QTRY_VERIFY(!vm->isSearchingRows());
+        QCOMPARE(vm->shownRows(), expected);
+        QVERIFY(test::waitFor(vm->bodySearch()));
+        QCOMPARE(vm->shownRows(), expected);
+
+        vm->setSearchText(QString());
+        QVERIFY(!vm->isSearchingRows());
+        QCOMPARE(vm->shownRows(), vm->rows());
+    }
+
     // A search finds a message far beyond the first hundred rows by a row
     // field at once, and by a word of its body through the scan.
     void searchCoversTheWholeFolder()

@@ -2,13 +2,16 @@
 
 #include "Harness.h"
 #include "pst/PSTActor.h"
-#include "pst/RecordRules.h"
-#include "viewmodel/SearchMatcher.h"
+#include "platform/Platform.h"
+#include "viewmodel/ostrelViewModel.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QCoreApplication>
 #include <QFutureWatcher>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -18,6 +21,7 @@
 #include <malloc.h>
 #include <time.h>
 #include <memory>
+#include <type_traits>
 
 namespace ostrel::bench {
 
@@ -96,7 +100,8 @@ T await(const QFuture<T> &future)
     watcher.setFuture(future);
     if (!future.isFinished())
         loop.exec();
-    return future.result();
+    if constexpr (!std::is_void_v<T>)
+        return future.result();
 }
 
 void visit(const QList<MailFolder> &folders, const MailFolder *&largest, const MailFolder *&smallest, qint64 &count)
@@ -207,21 +212,7 @@ std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine,
 
 namespace {
 
-// The columns a row's date comes from: delivery, else submit, else creation.
-constexpr quint16 kDateColumns[] = {0x0E06, 0x0039, 0x3007};
-// The row fields a search keystroke looks at: subject, sender name and
-// address (as stored and SMTP), the To and Cc display text.
-constexpr quint16 kSearchColumns[] = {0x0037, 0x0C1A, 0x0C1F, 0x5D01, 0x0E04, 0x0E03};
 constexpr int kLongestKeystrokes = 6;
-
-void visitRaw(const QList<RawFolder> &folders, const RawFolder *&largest)
-{
-    for (const RawFolder &f : folders) {
-        if (f.messageCount.readable() && (!largest || f.messageCount.value > largest->messageCount.value))
-            largest = &f;
-        visitRaw(f.children.value, largest);
-    }
-}
 
 // Bytes the allocator has handed out and not had back, mapped blocks included:
 // what held rows cost, without the pages earlier work left behind.
@@ -229,15 +220,6 @@ qint64 heapBytesInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return qint64(info.uordblks) + qint64(info.hblkhd);
-}
-
-quint64 rowTime(const PropertyBag &columns)
-{
-    for (const quint16 id : kDateColumns) {
-        if (const auto t = rules::filetime(columns, id); t && *t)
-            return *t;
-    }
-    return 0;
 }
 
 // The first word of at least three letters in text, or text itself.
@@ -250,123 +232,148 @@ QString searchWord(const QString &text)
     return text.left(kLongestKeystrokes);
 }
 
+// No panels, alerts or browsers: the bench drives the view model alone.
+class SilentPlatform : public Platform {
+public:
+    std::optional<QString> runOpenPanel(const OpenPanelRequest &) override { return std::nullopt; }
+    std::optional<QString> runSavePanel(const SavePanelRequest &) override { return std::nullopt; }
+    int runAlert(const AlertRequest &request) override { return request.cancelIndex(); }
+    void openUrl(const QUrl &) override {}
+    void revealFile(const QString &) override {}
+};
+
+const MailFolder *largestFolder(const QList<MailFolder> &folders)
+{
+    const MailFolder *largest = nullptr;
+    const MailFolder *smallest = nullptr;
+    qint64 count = 0;
+    visit(folders, largest, smallest, count);
+    return largest;
+}
+
 }  // namespace
 
 std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine, QString *error)
 {
-    const auto fail = [error](const QString &what, const PSTError &e) {
+    const auto fail = [error](const QString &what) {
         if (error)
-            *error = what + QStringLiteral(": ") + e.errorDescription() + QLatin1Char(' ') + e.message();
+            *error = what;
         return std::nullopt;
     };
+    // One arena for every thread, so that the heap figure also counts what
+    // the actor's thread allocates for the rows.
+    mallopt(M_ARENA_MAX, 1);
+    SilentPlatform platform;
+    QTemporaryDir settingsDir;
+    QSettings settings(settingsDir.filePath(QStringLiteral("bench.ini")), QSettings::IniFormat);
+    ostrelViewModel vm(platform, &settings, std::make_unique<PSTActor>(engine));
+
     QElapsedTimer clock;
     clock.start();
-    auto opened = EngineFactory::standard().open(path, engine);
+    await(vm.openPSTFile(QUrl::fromLocalFile(path)));
     const double openMs = msSince(clock);
-    if (!opened)
-        return fail(QStringLiteral("open"), opened.error());
-    ArchiveEngine &reader = *opened->engine;
-    const RawFolder *largest = nullptr;
-    visitRaw(opened->archive.folders.value, largest);
-    if (!largest || largest->messageCount.value <= 0) {
-        if (error)
-            *error = QStringLiteral("the archive holds no messages");
-        return std::nullopt;
-    }
+    if (vm.errorMessage())
+        return fail(QStringLiteral("open: ") + *vm.errorMessage());
+    const MailFolder *found = largestFolder(vm.folders());
+    if (!found)
+        return fail(QStringLiteral("the archive holds no messages"));
+    const MailFolder largest = *found;
 
-    // Rows, their list order and the memory they hold.
-    const qint64 heapBefore = heapBytesInUse();
-    QList<RawRow> rows;
-    double firstChunkMs = -1;
-    double firstChunkCpuMs = -1;
-    const double listCpuStart = cpuMs(CLOCK_THREAD_CPUTIME_ID);
-    clock.restart();
-    const auto listing = reader.listFolder(largest->node, [&](QList<RawRow> &&chunk) {
-        if (firstChunkMs < 0) {
-            firstChunkMs = msSince(clock);
-            firstChunkCpuMs = cpuMs(CLOCK_THREAD_CPUTIME_ID) - listCpuStart;
+    // The whole folder through the view model, as the window lists it: the
+    // first screen when the first rows are in, all rows sorted and ready
+    // when the selection's future finishes. The heap figure counts what
+    // the rows hold in the view model and the actor.
+    auto meter = std::make_unique<StallMeter>();
+    double firstScreenMs = -1;
+    double firstScreenCpuMs = -1;
+    const double listCpuStart = cpuMs(CLOCK_PROCESS_CPUTIME_ID);
+    QMetaObject::Connection firstRows = QObject::connect(&vm, &ostrelViewModel::rowsChanged, [&] {
+        if (firstScreenMs < 0 && !vm.shownRows().isEmpty()) {
+            firstScreenMs = msSince(clock);
+            firstScreenCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - listCpuStart;
         }
-        rows.append(std::move(chunk));
-        return true;
     });
-    const double listMs = msSince(clock);
-    if (!listing)
-        return fail(QStringLiteral("listing"), listing.error());
-    QList<quint64> times;
-    times.reserve(rows.size());
-    for (const RawRow &row : rows)
-        times.append(rowTime(row.columns));
-    const QList<qsizetype> order = newestFirst(times);
+    clock.restart();
+    await(vm.selectFolder(largest));
     const double allRowsMs = msSince(clock);
-    const double allRowsCpuMs = cpuMs(CLOCK_THREAD_CPUTIME_ID) - listCpuStart;
-    const qint64 heapAfter = heapBytesInUse();
-    if (rows.isEmpty()) {
-        if (error)
-            *error = QStringLiteral("the largest folder listed no rows");
-        return std::nullopt;
-    }
+    const double allRowsCpuMs = cpuMs(CLOCK_PROCESS_CPUTIME_ID) - listCpuStart;
+    const double listingStallMs = meter->longestStallMs();
+    QObject::disconnect(firstRows);
+    const qsizetype rowCount = vm.rows().size();
+    if (rowCount == 0)
+        return fail(QStringLiteral("the largest folder listed no rows"));
+    // What the rows hold: the heap given back when the view model lets them
+    // go for a folder that holds nothing; then the folder is listed again.
+    const qint64 heapWithRows = heapBytesInUse();
+    await(vm.selectFolder(MailFolder{}));
+    const qint64 heapWithoutRows = heapBytesInUse();
+    await(vm.selectFolder(largest));
+    QList<QUuid> picked;
+    for (const qint64 at : spreadPositions(rowCount, 21))
+        picked.append(vm.rows().at(at).id);
+    const QString word = searchWord(vm.rows().at(rowCount / 2).subject);
 
-    // Whole messages read by key, at the engine.
-    const InlineDataPolicy policy = [](const PropertyBag &, qint64 size) { return size < rules::kInlineDataLimit; };
+    // Rows selected, each message read whole on the actor.
+    meter = std::make_unique<StallMeter>();
     QList<double> readMs;
-    for (const qint64 at : spreadPositions(rows.size(), 21)) {
+    for (const QUuid &id : std::as_const(picked)) {
         clock.restart();
-        const auto message = reader.readMessage(MessageKey{rows[at].node, {}}, policy);
+        vm.selectMessage(id);
+        await(vm.messageRead());
         readMs.append(msSince(clock));
-        if (!message)
-            return fail(QStringLiteral("message %1").arg(rows[at].node), message.error());
+        if (!vm.selectedMessage())
+            return fail(QStringLiteral("message %1: %2").arg(id.toString(), vm.messageFailure().value_or(QString())));
     }
+    const double selectStallMs = meter->longestStallMs();
 
-    // Search keystrokes over the row fields, with the viewer's matcher.
-    QList<QStringList> fields;
-    fields.reserve(rows.size());
-    for (const RawRow &row : rows) {
-        QStringList texts;
-        for (const quint16 id : kSearchColumns) {
-            if (auto t = rules::nonEmptyText(row.columns, id))
-                texts.append(*std::move(t));
-        }
-        fields.append(texts);
-    }
-    const QString word =
-        searchWord(rules::subject(rules::text(rows[order[order.size() / 2]].columns, rules::Tag::subject)));
+    // Search keystrokes: the row fields are searched on the main thread (a
+    // slice per turn of the event loop in a large folder); each keystroke
+    // then starts a body scan on the actor, which the next one cancels.
+    meter = std::make_unique<StallMeter>();
     QList<double> keystrokeMs;
     QList<double> keystrokeCpuMs;
     qint64 lastMatches = 0;
     for (const QString &typed : keystrokes(word)) {
         const double keyCpuStart = cpuMs(CLOCK_THREAD_CPUTIME_ID);
         clock.restart();
-        const SearchMatcher matcher(typed);
-        qint64 matches = 0;
-        for (const QStringList &texts : std::as_const(fields)) {
-            if (std::any_of(texts.cbegin(), texts.cend(), [&matcher](const QString &t) { return matcher.matches(t); }))
-                ++matches;
-        }
+        vm.setSearchText(typed);
+        // A large folder is searched in slices between events: the
+        // keystroke is done when the last slice is.
+        while (vm.isSearchingRows())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
         keystrokeMs.append(msSince(clock));
         keystrokeCpuMs.append(cpuMs(CLOCK_THREAD_CPUTIME_ID) - keyCpuStart);
-        lastMatches = matches;
+        lastMatches = vm.shownRows().size();
+        QCoreApplication::processEvents();
     }
+    vm.setSearchText(QString());
+    QCoreApplication::processEvents();
+    const double searchStallMs = meter->longestStallMs();
+
+
     const auto read = summarize(readMs);
     const auto keystroke = summarize(keystrokeMs);
     const auto keystrokeCpu = summarize(keystrokeCpuMs);
-    return QJsonObject{{"engine", reader.name()},
+    return QJsonObject{{"engine", vm.pstActor().engineName()},
                        {"openMs", openMs},
-                       {"folder", qint64(largest->node)},
-                       {"rows", rows.size()},
-                       {"unreadableRows", listing->unreadable},
-                       {"firstChunkMs", firstChunkMs},
-                       {"firstScreenMs", openMs + firstChunkMs},
-                       {"listMs", listMs},
+                       {"folder", largest.name},
+                       {"rows", rowCount},
+                       {"listingNote", vm.listingNote()},
+                       {"firstScreenMs", firstScreenMs},
+                       {"firstScreenCpuMs", firstScreenCpuMs},
                        {"allRowsMs", allRowsMs},
                        {"allRowsCpuMs", allRowsCpuMs},
-                       {"firstChunkCpuMs", firstChunkCpuMs},
-                       {"bytesPerRow", double(heapAfter - heapBefore) / double(rows.size())},
+                       {"bytesPerRow", double(heapWithRows - heapWithoutRows) / double(rowCount)},
                        {"messageReadMedianMs", read ? read->median : 0.0},
                        {"searchWord", word},
                        {"keystrokeMedianMs", keystroke ? keystroke->median : 0.0},
                        {"keystrokeMaxMs", keystroke ? keystroke->max : 0.0},
                        {"keystrokeCpuMedianMs", keystrokeCpu ? keystrokeCpu->median : 0.0},
-                       {"keystrokeMatches", lastMatches}};
+                       {"keystrokeMatches", lastMatches},
+                       {"listingStallMs", listingStallMs},
+                       {"selectStallMs", selectStallMs},
+                       {"searchStallMs", searchStallMs},
+                       {"mainThreadStallMs", std::max({listingStallMs, selectStallMs, searchStallMs})}};
 }
 
 namespace {

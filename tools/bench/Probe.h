@@ -19,14 +19,11 @@ namespace ostrel::bench {
 // first page, for profiling what a person waits for first.
 std::optional<QJsonObject> probeViewer(const QString &path, EngineChoice engine, bool firstPageOnly, QString *error);
 
-// The whole-folder listing, at the engine: every row of the largest folder,
-// sorted newest first, the time to its first chunk, the heap the rows hold,
-// whole messages read by key,
-// and search keystrokes over their fields with the viewer's matcher.
-// TODO(lead): the main thread's longest stall while the window lists,
-// scrolls and searches a whole folder needs the window's whole-folder list;
-// until it lands, the stall is measured only around the actor's pages
-// (probeViewer).
+// The whole-folder listing as the window drives it, through the view model
+// and the actor: the largest folder's first screen and all its rows sorted
+// newest first, the heap the rows hold, rows selected and read whole, and
+// search keystrokes over the rows. A timer on the main thread keeps the
+// longest time it was kept from ticking in each of the three.
 std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine, QString *error);
 
 // libpff's own open and close of the same file, nothing else: the cost the

@@ -68,6 +68,7 @@ public:
     void insert(quint16 id, PropertyValue value) { m_tagged.insert(id, std::move(value)); }
     void insert(const PropertyName &name, PropertyValue value) { m_named.insert(name, std::move(value)); }
     void remove(quint16 id) { m_tagged.remove(id); }
+    void reserve(qsizetype tagged) { m_tagged.reserve(tagged); }
 
     const PropertyValue *find(quint16 id) const
     {

@@ -108,11 +108,14 @@ std::optional<ColumnDesc> TableContext::column(quint16 id) const
     return std::nullopt;
 }
 
-Result<QByteArray> TableContext::rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const
+Result<QByteArrayView> TableContext::rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const
 {
     const qint64 size = m_info.rowSize;
-    if (!m_matrixTree)
-        return m_heapRows.mid(row * size, size);
+    if (!m_matrixTree) {
+        if ((row + 1) * size > m_heapRows.size())
+            return m_heap.damagedAt(kTc, QStringLiteral("row %1 lies past the end of the row matrix").arg(row));
+        return QByteArrayView(m_heapRows).sliced(row * size, size);
+    }
     const qint64 wanted = row / m_rowsPerBlock;
     if (wanted != blockIndex) {
         auto bytes = m_heap.db().leaf(*m_matrixTree, int(wanted));
@@ -124,11 +127,12 @@ Result<QByteArray> TableContext::rowBytes(qint64 row, QByteArray &block, qint64 
     const qint64 at = (row % m_rowsPerBlock) * size;
     if (at + size > block.size())
         return m_heap.damagedAt(kTc, QStringLiteral("row %1 lies past the end of block %2 (%3 bytes)").arg(row).arg(wanted).arg(block.size()));
-    return block.mid(at, size);
+    return QByteArrayView(block).sliced(at, size);
 }
 
-Result<std::optional<PropertyValue>> TableContext::cell(const QByteArray &row, const ColumnDesc &c, qsizetype maxBytes) const
+Result<std::optional<PropertyValue>> TableContext::cell(QByteArrayView row, const ColumnDesc &c, qsizetype maxBytes) const
 {
+    const auto *raw = reinterpret_cast<const uchar *>(row.data());
     const quint8 mask = quint8(0x80u >> (c.bit % 8));
     if (!(quint8(row[m_info.end1 + c.bit / 8]) & mask))
         return std::optional<PropertyValue>();
@@ -136,11 +140,11 @@ Result<std::optional<PropertyValue>> TableContext::cell(const QByteArray &row, c
     if (fixed > 0 && fixed <= 8) {
         if (c.size != fixed)
             return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, its type needs %3").arg(hex(c.tag)).arg(c.size).arg(fixed));
-        return std::optional<PropertyValue>(PropertyValue{c.type(), row.mid(c.offset, c.size)});
+        return std::optional<PropertyValue>(PropertyValue{c.type(), row.sliced(c.offset, c.size).toByteArray()});
     }
     if (c.size != 4)
         return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, expected a 4-byte reference").arg(hex(c.tag)).arg(c.size));
-    auto bytes = m_heap.value(get32(row, c.offset), maxBytes);
+    auto bytes = m_heap.value(le32(raw + c.offset), maxBytes);
     if (!bytes)
         return bytes.error();
     if (fixed > 0 && bytes->size() != fixed)
@@ -165,7 +169,7 @@ Result<QList<TableRow>> TableContext::rows(qint64 first, qint64 count, const QLi
         if (!bytes)
             return bytes.error();
         TableRow row;
-        row.rowId = get32(*bytes, 0);
+        row.rowId = le32(reinterpret_cast<const uchar *>(bytes->data()));
         row.cells.reserve(columns.size());
         for (const auto &c : columns) {
             if (!c) {

@@ -37,8 +37,9 @@ public:
 
 private:
     TableContext(Heap heap, TableInfo info) : m_heap(std::move(heap)), m_info(std::move(info)) {}
-    Result<QByteArray> rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const;
-    Result<std::optional<PropertyValue>> cell(const QByteArray &row, const ColumnDesc &c, qsizetype maxBytes) const;
+    // A view of one row's bytes, into block or the heap's row matrix.
+    Result<QByteArrayView> rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const;
+    Result<std::optional<PropertyValue>> cell(QByteArrayView row, const ColumnDesc &c, qsizetype maxBytes) const;
 
     Heap m_heap;
     TableInfo m_info;

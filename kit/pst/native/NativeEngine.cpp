@@ -258,16 +258,25 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
         }
         QList<RawRow> chunk;
         chunk.reserve(rows->size());
-        for (const pst::TableRow &row : *rows) {
-            pst::PropertyMap columns = pst::rowProperties(row, ids);
+        for (pst::TableRow &row : rows.value()) {
+            // List columns are never named properties: the cells go into
+            // the bag as they are, without an intermediate map.
+            RawRow out{row.rowId, {}};
+            out.columns.reserve(ids.size() + missing.size());
+            for (qsizetype i = 0; i < ids.size() && i < row.cells.size(); ++i) {
+                if (row.cells[i])
+                    out.columns.insert(ids[i], PropertyValue{row.cells[i]->type, std::move(row.cells[i]->bytes)});
+            }
             if (!missing.isEmpty()) {
                 // A message that cannot be read keeps the row the table gives.
                 if (auto at = reader.locate(row.rowId)) {
-                    if (auto own = reader.readSome(*at, missing, kRowValueLimit))
-                        columns.insert(*own);
+                    if (auto own = reader.readSome(*at, missing, kRowValueLimit)) {
+                        for (auto it = own->cbegin(); it != own->cend(); ++it)
+                            out.columns.insert(it.key(), PropertyValue{it.value().type, it.value().bytes});
+                    }
                 }
             }
-            chunk.append(RawRow{row.rowId, m_state->bag(columns)});
+            chunk.append(std::move(out));
         }
         listing.rows += chunk.size();
         if (!sink(std::move(chunk)))
