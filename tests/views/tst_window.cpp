@@ -689,6 +689,8 @@ private slots:
         selectFolder({"Sent Items"});
         read(rowWithSubject(vm().rows(), "This email is important!")->id);
         grab("john-doe-important.png");
+        open("processpst_multiple_to_cc.pst");
+        grab("mailbox-first.png");
     }
 };
 
