@@ -248,6 +248,8 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     for (const quint16 id : optionalRowColumns())
         if (table->column(id))
             ids.append(id);
+    // Cells in ascending id order fill each row's bag by appending.
+    std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
     for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
         auto rows = table->rows(first, kListChunk, ids, kRowValueLimit);
