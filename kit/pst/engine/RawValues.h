@@ -33,6 +33,13 @@ struct PropertyValue {
     friend bool operator==(const PropertyValue &, const PropertyValue &) = default;
 };
 
+}  // namespace ostrel
+
+// Moved as bytes when a list grows or an entry is inserted.
+Q_DECLARE_TYPEINFO(ostrel::PropertyValue, Q_RELOCATABLE_TYPE);
+
+namespace ostrel {
+
 // The stored types the record rules read (values of PropertyValue::type).
 struct PropertyType {
     static constexpr quint16 integer16 = 0x0002;
@@ -120,6 +127,12 @@ private:
     QList<Tagged> m_tagged;
     QHash<PropertyName, PropertyValue> m_named;
 };
+
+}  // namespace ostrel
+
+Q_DECLARE_TYPEINFO(ostrel::PropertyBag::Tagged, Q_RELOCATABLE_TYPE);
+
+namespace ostrel {
 
 // A value, or the reason the archive would not give it. Damage is never
 // silent: a part that could not be read travels with its reason instead of

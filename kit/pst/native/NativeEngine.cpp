@@ -42,6 +42,7 @@ struct NativeEngine::State {
     PropertyBag bag(const pst::PropertyMap &map) const
     {
         PropertyBag out;
+        out.reserve(map.size());
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
             PropertyValue v{it.value().type, it.value().bytes};
             if (it.key() < 0x8000) {
