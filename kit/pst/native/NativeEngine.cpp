@@ -147,7 +147,7 @@ struct NativeEngine::State {
                 }
                 walk.ancestors.removeLast();
             } else if (a.dataSize && policy && policy(ra.properties, *a.dataSize)) {
-                auto data = reader.attachmentData(at, a.index);
+                auto data = reader.attachmentData(at, a);
                 if (data && data->tree) {
                     auto bytes = db->readAll(*data->tree, kMaxInlineAttachment);
                     if (bytes)
