@@ -33,6 +33,13 @@ struct PropertyValue {
     friend bool operator==(const PropertyValue &, const PropertyValue &) = default;
 };
 
+}  // namespace ostrel
+
+// Moved as bytes when a list grows or an entry is inserted.
+Q_DECLARE_TYPEINFO(ostrel::PropertyValue, Q_RELOCATABLE_TYPE);
+
+namespace ostrel {
+
 // The stored types the record rules read (values of PropertyValue::type).
 struct PropertyType {
     static constexpr quint16 integer16 = 0x0002;
@@ -65,33 +72,67 @@ size_t qHash(const PropertyName &name, size_t seed = 0);
 // could not be read is left out too.
 class PropertyBag {
 public:
-    void insert(quint16 id, PropertyValue value) { m_tagged.insert(id, std::move(value)); }
+    // A tagged property: its id and value. Kept in a flat list ordered by id
+    // (one allocation per bag, lookups by halving); engines mostly insert in
+    // id order, which appends.
+    struct Tagged {
+        quint16 id = 0;
+        PropertyValue value;
+
+        friend bool operator==(const Tagged &, const Tagged &) = default;
+    };
+
+    void insert(quint16 id, PropertyValue value);
     void insert(const PropertyName &name, PropertyValue value) { m_named.insert(name, std::move(value)); }
-    void remove(quint16 id) { m_tagged.remove(id); }
+    void remove(quint16 id);
     void reserve(qsizetype tagged) { m_tagged.reserve(tagged); }
 
     const PropertyValue *find(quint16 id) const
     {
-        const auto it = m_tagged.constFind(id);
-        return it == m_tagged.cend() ? nullptr : &it.value();
+        const qsizetype at = position(id);
+        return at < m_tagged.size() && m_tagged[at].id == id ? &m_tagged[at].value : nullptr;
     }
     const PropertyValue *find(const PropertyName &name) const
     {
         const auto it = m_named.constFind(name);
         return it == m_named.cend() ? nullptr : &it.value();
     }
-    bool contains(quint16 id) const { return m_tagged.contains(id); }
+    bool contains(quint16 id) const { return find(id) != nullptr; }
     bool isEmpty() const { return m_tagged.isEmpty() && m_named.isEmpty(); }
 
-    const QHash<quint16, PropertyValue> &tagged() const { return m_tagged; }
+    // In ascending id order, each id once.
+    const QList<Tagged> &tagged() const { return m_tagged; }
     const QHash<PropertyName, PropertyValue> &named() const { return m_named; }
 
     friend bool operator==(const PropertyBag &, const PropertyBag &) = default;
 
 private:
-    QHash<quint16, PropertyValue> m_tagged;
+    // Where id is or would go: the first entry whose id is not below it.
+    qsizetype position(quint16 id) const
+    {
+        if (!m_tagged.isEmpty() && m_tagged.constLast().id < id)
+            return m_tagged.size();
+        qsizetype lo = 0;
+        qsizetype hi = m_tagged.size();
+        while (lo < hi) {
+            const qsizetype mid = (lo + hi) / 2;
+            if (m_tagged[mid].id < id)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        return lo;
+    }
+
+    QList<Tagged> m_tagged;
     QHash<PropertyName, PropertyValue> m_named;
 };
+
+}  // namespace ostrel
+
+Q_DECLARE_TYPEINFO(ostrel::PropertyBag::Tagged, Q_RELOCATABLE_TYPE);
+
+namespace ostrel {
 
 // A value, or the reason the archive would not give it. Damage is never
 // silent: a part that could not be read travels with its reason instead of

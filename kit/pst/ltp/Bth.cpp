@@ -85,8 +85,21 @@ Result<std::optional<QByteArray>> Bth::find(const Heap &heap, quint64 key) const
 Result<QList<Bth::Record>> Bth::records(const Heap &heap, int maxRecords) const
 {
     QList<Record> out;
+    const int ks = m_header.keySize;
+    const int ds = m_header.entrySize;
+    auto count = visitRecords(heap, maxRecords, [&](const uchar *key, const uchar *data) {
+        out.append({QByteArray(reinterpret_cast<const char *>(key), ks), QByteArray(reinterpret_cast<const char *>(data), ds)});
+    });
+    if (!count)
+        return count.error();
+    return out;
+}
+
+Result<int> Bth::visitRecords(const Heap &heap, int maxRecords, const Visit &visit) const
+{
+    int found = 0;
     if (m_header.root == 0)
-        return out;
+        return found;
     const int ks = m_header.keySize;
     QSet<quint32> seen;
     // Level by level, so that the depth is the header's, whatever the ids say.
@@ -104,21 +117,23 @@ Result<QList<Bth::Record>> Bth::records(const Heap &heap, int maxRecords) const
             if (bytes->size() % size != 0)
                 return bad(heap, QStringLiteral("allocation %1 of %2 bytes holds no whole records of %3").arg(hex(hid)).arg(bytes->size()).arg(size));
             const qsizetype n = bytes->size() / size;
+            const uchar *p = data(*bytes);
             for (qsizetype i = 0; i < n; ++i) {
                 if (level > 0) {
                     if (next.size() >= maxRecords)
                         return bad(heap, QStringLiteral("more than %1 records").arg(maxRecords));
-                    next.append(le32(data(*bytes) + i * size + ks));
+                    next.append(le32(p + i * size + ks));
                 } else {
-                    if (out.size() >= maxRecords)
+                    if (found >= maxRecords)
                         return bad(heap, QStringLiteral("more than %1 records").arg(maxRecords));
-                    out.append({bytes->mid(i * size, ks), bytes->mid(i * size + ks, m_header.entrySize)});
+                    visit(p + i * size, p + i * size + ks);
+                    ++found;
                 }
             }
         }
         current = std::move(next);
     }
-    return out;
+    return found;
 }
 
 }  // namespace ostrel::pst

@@ -2,6 +2,7 @@
 
 #include "pst/ltp/Heap.h"
 
+#include <functional>
 #include <optional>
 
 namespace ostrel::pst {
@@ -29,6 +30,11 @@ public:
     // or nothing when there is none.
     Result<std::optional<QByteArray>> find(const Heap &heap, quint64 key) const;
     Result<QList<Record>> records(const Heap &heap, int maxRecords = kMaxRecords) const;
+    // The same records without copying them: visit gets each record's key
+    // (keySize bytes) and data (dataSize bytes), valid only during the call.
+    // Returns the number of records.
+    using Visit = std::function<void(const uchar *key, const uchar *data)>;
+    Result<int> visitRecords(const Heap &heap, int maxRecords, const Visit &visit) const;
 
 private:
     explicit Bth(bth::Header header) : m_header(header) {}

@@ -33,13 +33,12 @@ Result<PropertyContext> PropertyContext::open(NodeDatabase &db, quint64 bidData,
         return bth.error();
     if (bth->keySize() != 2 || bth->dataSize() != kRecordDataSize)
         return heap->damagedAt(kPc, QStringLiteral("records of %1 and %2 bytes").arg(bth->keySize()).arg(bth->dataSize()));
-    auto records = bth->records(*heap, kMaxProperties);
-    if (!records)
-        return records.error();
     QList<PropertyEntry> entries;
-    entries.reserve(records->size());
-    for (const Bth::Record &r : *records)
-        entries.append({get16(r.key, 0), get16(r.data, 0), get32(r.data, 2)});
+    auto count = bth->visitRecords(*heap, kMaxProperties, [&entries](const uchar *key, const uchar *data) {
+        entries.append({le16(key), le16(data), le32(data + 2)});
+    });
+    if (!count)
+        return count.error();
     std::sort(entries.begin(), entries.end(), [](const PropertyEntry &a, const PropertyEntry &b) { return a.id < b.id; });
     return PropertyContext(std::move(heap.value()), std::move(entries));
 }

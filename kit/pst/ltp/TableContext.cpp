@@ -179,7 +179,7 @@ Result<QList<TableRow>> TableContext::rows(qint64 first, qint64 count, const QLi
             auto value = cell(*bytes, *c, maxValueBytes);
             if (!value)
                 return value.error();
-            row.cells.append(*value);
+            row.cells.append(std::move(value.value()));
         }
         out.append(std::move(row));
     }

@@ -215,20 +215,37 @@ Result<AttachmentData> MessageReader::attachmentData(const NodeLocation &message
     auto pc = attachmentContext(message, index);
     if (!pc)
         return pc.error();
-    const auto e = pc->find(kAttachData);
+    return dataOf(*pc, message, index);
+}
+
+Result<AttachmentData> MessageReader::attachmentData(const NodeLocation &message, const AttachmentRecord &attachment)
+{
+    // The record names its subnode: no second pass over the attachment table.
+    auto entry = m_db.subnode(message.bidSub, attachment.nid);
+    if (!entry)
+        return entry.error();
+    auto pc = PropertyContext::open(m_db, entry->bidData, entry->bidSub);
+    if (!pc)
+        return pc.error();
+    return dataOf(*pc, message, attachment.index);
+}
+
+Result<AttachmentData> MessageReader::dataOf(const PropertyContext &attachment, const NodeLocation &message, int index)
+{
+    const auto e = attachment.find(kAttachData);
     if (!e)
         return AttachmentData{};
     if (e->type == ptype::Object) {
-        const auto method = pc->find(kAttachMethod);
-        const auto methodValue = method ? pc->read(*method, 8) : Result<PropertyValue>(Error{Error::Kind::Missing, {}});
+        const auto method = attachment.find(kAttachMethod);
+        const auto methodValue = method ? attachment.read(*method, 8) : Result<PropertyValue>(Error{Error::Kind::Missing, {}});
         if (!methodValue || methodValue->toInteger() != kAttachOle)
             return Error{Error::Kind::Unsupported, QStringLiteral("attachment %1 of message %2 is a message, not bytes").arg(index).arg(hex(message.nid))};
-        auto object = pc->read(*e, 64);
+        auto object = attachment.read(*e, 64);
         if (!object)
             return object.error();
         if (object->bytes.size() < 8)
             return bad(QStringLiteral("attachment %1 of message %2: object reference of %3 bytes").arg(index).arg(hex(message.nid)).arg(object->bytes.size()));
-        auto entry = m_db.subnode(pc->heap().bidSub(), bytes::get32(object->bytes, 0));
+        auto entry = m_db.subnode(attachment.heap().bidSub(), bytes::get32(object->bytes, 0));
         if (!entry)
             return entry.error();
         auto tree = m_db.dataTree(entry->bidData);
@@ -239,7 +256,7 @@ Result<AttachmentData> MessageReader::attachmentData(const NodeLocation &message
         d.tree = std::move(tree.value());
         return d;
     }
-    auto tree = pc->valueTree(*e);
+    auto tree = attachment.valueTree(*e);
     if (!tree)
         return tree.error();
     if (tree->has_value()) {
@@ -248,7 +265,7 @@ Result<AttachmentData> MessageReader::attachmentData(const NodeLocation &message
         d.tree = **tree;
         return d;
     }
-    auto v = pc->read(*e);
+    auto v = attachment.read(*e);
     if (!v)
         return v.error();
     AttachmentData d;

@@ -57,8 +57,11 @@ public:
     // Only these properties of a message, each cut to maxBytes.
     Result<PropertyMap> readSome(const NodeLocation &at, const QList<quint16> &ids, qsizetype maxBytes);
     Result<AttachmentData> attachmentData(const NodeLocation &message, int index);
+    // The same for an attachment read() gave, without reading the table again.
+    Result<AttachmentData> attachmentData(const NodeLocation &message, const AttachmentRecord &attachment);
 
 private:
+    Result<AttachmentData> dataOf(const PropertyContext &attachment, const NodeLocation &message, int index);
     Result<PropertyContext> attachmentContext(const NodeLocation &message, int index, quint32 *nid = nullptr);
     Result<QList<TableRow>> attachmentRows(const NodeLocation &message, QList<quint16> *ids = nullptr);
 

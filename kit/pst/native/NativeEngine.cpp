@@ -42,6 +42,7 @@ struct NativeEngine::State {
     PropertyBag bag(const pst::PropertyMap &map) const
     {
         PropertyBag out;
+        out.reserve(map.size());
         for (auto it = map.cbegin(); it != map.cend(); ++it) {
             PropertyValue v{it.value().type, it.value().bytes};
             if (it.key() < 0x8000) {
@@ -146,7 +147,7 @@ struct NativeEngine::State {
                 }
                 walk.ancestors.removeLast();
             } else if (a.dataSize && policy && policy(ra.properties, *a.dataSize)) {
-                auto data = reader.attachmentData(at, a.index);
+                auto data = reader.attachmentData(at, a);
                 if (data && data->tree) {
                     auto bytes = db->readAll(*data->tree, kMaxInlineAttachment);
                     if (bytes)
@@ -248,6 +249,8 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     for (const quint16 id : optionalRowColumns())
         if (table->column(id))
             ids.append(id);
+    // Cells in ascending id order fill each row's bag by appending.
+    std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
     for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
         auto rows = table->rows(first, kListChunk, ids, kRowValueLimit);

@@ -12,7 +12,9 @@ namespace ostrel::pst {
 // key spaces. One owner thread; not synchronised.
 class BlockCache {
 public:
-    static constexpr qsizetype kDefaultBound = 8 * 1024 * 1024;  // 8 MiB
+    // Enough for the blocks of a 20,000-row folder table, whose value heap is
+    // read out of order: at 8 MiB a listing read most blocks twice or more.
+    static constexpr qsizetype kDefaultBound = 32 * 1024 * 1024;  // 32 MiB
 
     enum class Kind : quint8 { Page, Block };
 

@@ -400,16 +400,24 @@ Result<QByteArray> NodeDatabase::readAll(const DataTree &tree, qsizetype maxByte
     return read(tree, 0, qsizetype(tree.total));
 }
 
-Result<QList<SlEntry>> NodeDatabase::slEntries(quint64 bid, const QByteArray &bytes)
+Result<int> NodeDatabase::slLeafCount(quint64 bid, const QByteArray &bytes)
 {
     const SlBlockHeader h = readSlBlockHeader(data(bytes));
     if (h.level != 0)
         return Error::damaged(kSubnodeTree, QStringLiteral("block %1 on level %2, expected 0").arg(hex(bid)).arg(h.level));
     if (m_layout.slHeaderSize + qsizetype(h.count) * m_layout.slEntrySize > bytes.size())
         return Error::damaged(kSubnodeTree, QStringLiteral("block %1: %2 entries overflow it").arg(hex(bid)).arg(h.count));
+    return int(h.count);
+}
+
+Result<QList<SlEntry>> NodeDatabase::slEntries(quint64 bid, const QByteArray &bytes)
+{
+    auto count = slLeafCount(bid, bytes);
+    if (!count)
+        return count.error();
     QList<SlEntry> out;
-    out.reserve(h.count);
-    for (int i = 0; i < h.count; ++i)
+    out.reserve(*count);
+    for (int i = 0; i < *count; ++i)
         out.append(readSlEntry(m_layout, data(bytes), i));
     return out;
 }
@@ -443,12 +451,15 @@ Result<SlEntry> NodeDatabase::subnode(quint64 bidSub, quint32 nid)
     } else if (h.level != 0) {
         return Error::damaged(kSubnodeTree, QStringLiteral("block %1 on level %2").arg(hex(bidSub)).arg(h.level));
     }
-    auto entries = slEntries(leafBid, leafBytes);
-    if (!entries)
-        return entries.error();
-    for (const SlEntry &e : *entries)
+    // Scanned in place: no list per lookup.
+    auto count = slLeafCount(leafBid, leafBytes);
+    if (!count)
+        return count.error();
+    for (int i = 0; i < *count; ++i) {
+        const SlEntry e = readSlEntry(m_layout, data(leafBytes), i);
         if (e.nid == nid)
             return e;
+    }
     return missing(kSubnodeTree, QStringLiteral("no subnode %1").arg(hex(nid)));
 }
 

@@ -59,6 +59,8 @@ private:
     Result<QByteArray> internalBlock(quint64 bid, BlockType type, QLatin1StringView structure);
     Result<QList<quint64>> xblockLeaves(quint64 bid, const QByteArray &bytes, int level, quint64 &total);
     Result<QList<SlEntry>> slEntries(quint64 bid, const QByteArray &bytes);
+    // The entry count of a subnode leaf block, its level and size checked.
+    Result<int> slLeafCount(quint64 bid, const QByteArray &bytes);
 
     std::unique_ptr<ArchiveFile> m_file;
     Header m_header;

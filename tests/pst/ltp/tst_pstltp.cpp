@@ -9,6 +9,7 @@
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
 #include "pst/format/Nid.h"
+#include "pst/ltp/Bth.h"
 #include "pst/ltp/PropertyContext.h"
 #include "pst/ltp/TableContext.h"
 
@@ -408,6 +409,52 @@ private slots:
         // A table is no property context, and the reverse.
         QVERIFY(!PropertyContext::openNode(*db, kSmallTable).hasValue());
         QVERIFY(!TableContext::openNode(*db, kPcNode).hasValue());
+    }
+
+    // Records visited in place match the copied listing, and the cap stops
+    // the visit before it hands out more than it allows.
+    void bthVisit_data()
+    {
+        QTest::addColumn<int>("cap");
+        QTest::addColumn<bool>("fits");
+        QTest::newRow("no cap") << Bth::kMaxRecords << true;
+        QTest::newRow("exactly all") << 14 << true;
+        QTest::newRow("one short") << 13 << false;
+        QTest::newRow("three") << 3 << false;
+    }
+    void bthVisit()
+    {
+        QFETCH(int, cap);
+        QFETCH(bool, fits);
+        auto db = openDb(m_permute);
+        QVERIFY(db);
+        auto node = db->node(kPcNode);
+        QVERIFY(node.hasValue());
+        auto heap = Heap::open(*db, node->bidData, node->bidSub);
+        QVERIFY(heap.hasValue());
+        auto bth = Bth::open(*heap, heap->userRoot());
+        QVERIFY(bth.hasValue());
+        auto copied = bth->records(*heap);
+        QVERIFY(copied.hasValue());
+        QCOMPARE(copied->size(), 14);  // the properties the writer gave the node
+        QList<Bth::Record> visited;
+        auto count = bth->visitRecords(*heap, cap, [&](const uchar *key, const uchar *data) {
+            visited.append({QByteArray(reinterpret_cast<const char *>(key), bth->keySize()),
+                            QByteArray(reinterpret_cast<const char *>(data), bth->dataSize())});
+        });
+        QVERIFY(visited.size() <= cap);
+        if (!fits) {
+            QVERIFY(!count.hasValue());
+            QVERIFY2(count.error().text.contains(QStringLiteral("more than %1 records").arg(cap)), qPrintable(count.error().text));
+            return;
+        }
+        QVERIFY(count.hasValue());
+        QCOMPARE(*count, copied->size());
+        QCOMPARE(visited.size(), copied->size());
+        for (qsizetype i = 0; i < visited.size(); ++i) {
+            QCOMPARE(visited[i].key, (*copied)[i].key);
+            QCOMPARE(visited[i].data, (*copied)[i].data);
+        }
     }
 
     void damagedHeaps_data()

@@ -229,6 +229,27 @@ private slots:
         QCOMPARE(*db->read(*large->tree, 30000, 500), payload(40000, 2).mid(30000, 500));
         QVERIFY(!reader.attachmentData(*at, 2).hasValue());  // a message, not bytes
         QCOMPARE(reader.attachmentData(*at, 3).error().kind, Error::Kind::Missing);
+        // From the records read() gave: the same bytes, sizes and refusals,
+        // each attachment its own (not the first one's again).
+        for (const AttachmentRecord &a : m->attachments) {
+            auto byIndex = reader.attachmentData(*at, a.index);
+            auto byRecord = reader.attachmentData(*at, a);
+            QCOMPARE(byRecord.hasValue(), byIndex.hasValue());
+            if (!byIndex) {
+                QCOMPARE(byRecord.error().kind, byIndex.error().kind);
+                QCOMPARE(byRecord.error().text, byIndex.error().text);
+                continue;
+            }
+            QCOMPARE(byRecord->size, byIndex->size);
+            QCOMPARE(byRecord->size, *a.dataSize);
+            QCOMPARE(byRecord->bytes, byIndex->bytes);
+            QCOMPARE(byRecord->tree.has_value(), byIndex->tree.has_value());
+            if (byRecord->tree)
+                QCOMPARE(byRecord->tree->leaves, byIndex->tree->leaves);
+        }
+        AttachmentRecord stray = m->attachments[0];
+        stray.nid = 0x7FFFFFE5;  // no such subnode
+        QCOMPARE(reader.attachmentData(*at, stray).error().kind, Error::Kind::Missing);
 
         // The embedded message and its own attachment.
         auto inner = reader.locateEmbedded(*at, {2});

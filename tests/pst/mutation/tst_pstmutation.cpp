@@ -87,12 +87,10 @@ private:
 
     void addBag(const PropertyBag &bag)
     {
-        QList<quint16> ids = bag.tagged().keys();
-        std::sort(ids.begin(), ids.end());
-        for (quint16 id : ids) {
-            add(id);
-            add(bag.tagged().value(id).type);
-            add(bag.tagged().value(id).bytes);
+        for (const PropertyBag::Tagged &t : bag.tagged()) {
+            add(t.id);
+            add(t.value.type);
+            add(t.value.bytes);
         }
         QStringList named;
         for (auto it = bag.named().cbegin(); it != bag.named().cend(); ++it) {
