@@ -15,6 +15,11 @@ void MessageListModel::setRows(const QList<MessageRow> &rows)
     endResetModel();
 }
 
+void MessageListModel::clear()
+{
+    setRows(m_none);
+}
+
 const MessageRow *MessageListModel::row(const QModelIndex &index) const
 {
     if (!index.isValid() || index.parent().isValid() || index.model() != this

@@ -19,6 +19,8 @@ public:
     // Shows rows, which must outlive this model or the next call; called
     // again whenever the list has changed (a reset).
     void setRows(const QList<MessageRow> &rows);
+    // Shows nothing, and lets go of the list it read (whose owner is going).
+    void clear();
     const QList<MessageRow> &rows() const { return *m_rows; }
     const MessageRow *row(const QModelIndex &index) const;
     QModelIndex indexForId(const QUuid &id) const;

@@ -274,6 +274,32 @@ private slots:
         QCOMPARE(list.model()->data(list.model()->index(kMessages)), QVariant());
     }
 
+    // A view model that goes before its list (as a window's member goes
+    // before the window's children) leaves the list empty, not reading rows
+    // that are gone.
+    void theListLetsGoOfAViewModelThatGoesFirst()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        for (int i = 0; i < 30; ++i)
+            archive->addMessage(inbox, test::mail(QStringLiteral("note %1").arg(i)));
+        test::FakePlatform platform;
+        QSettings settings(m_dir->filePath("gone.ini"), QSettings::IniFormat);
+        const QString path = m_dir->filePath("gone.pst");
+        QVERIFY(test::touch(path));
+        auto model = std::make_unique<ostrelViewModel>(
+            platform, &settings,
+            std::make_unique<PSTActor>(EngineChoice::automatic, test::memoryEngines({{QStringLiteral("gone.pst"), archive}})));
+        MessageListView list(*model);
+        QAbstractItemModelTester tester(list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(test::waitFor(model->openPSTFile(QUrl::fromLocalFile(path))));
+        QCOMPARE(list.model()->rowCount(), 30);
+        model.reset();
+        QCOMPARE(list.model()->rowCount(), 0);
+        QCOMPARE(list.model()->rows().size(), 0);
+        QCOMPARE(list.model()->data(list.model()->index(0)), QVariant());
+    }
+
     void emptyStates()
     {
         QVERIFY(m_view->sidebar()->showsEmptyState());
