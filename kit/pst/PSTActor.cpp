@@ -148,9 +148,10 @@ struct PSTActor::State {
                 MessageRow row = rules::rowRecord(raw, index, &pool);
                 row.id = rowId(index++);
                 rowNodes.append(raw.node);
-                part.rows.append(std::move(row));
+                part.rows->append(std::move(row));
             }
-            if (part.rows.size() >= partSize) {
+            if (part.rows->size() >= partSize) {
+                std::sort(part.rows->begin(), part.rows->end(), listsBefore);
                 promise.addResult(std::exchange(part, {}));
                 partSize = std::min(partSize * 4, kLargestPart);
             }
@@ -159,6 +160,7 @@ struct PSTActor::State {
         if (promise.isCanceled())
             return;
         last.rows = std::move(part.rows);
+        std::sort(last.rows->begin(), last.rows->end(), listsBefore);
         if (!listing) {
             last.error = listing.error();
         } else {

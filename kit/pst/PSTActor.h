@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <memory>
 #include <thread>
+#include <utility>
 
 namespace ostrel {
 
@@ -34,14 +35,21 @@ struct AttachmentSaveError {
     friend bool operator==(const AttachmentSaveError &, const AttachmentSaveError &) = default;
 };
 
-// A part of a folder's listing. Rows arrive in storage order over several
-// parts; the last part says what could not be read.
+// A part of a folder's listing. Rows arrive over several parts, each part
+// in list order (sorted on the reader's thread); the last part says what
+// could not be read.
 struct RowChunk {
-    QList<MessageRow> rows;
+    // Shared, so that the receiver can take the rows out: a future keeps a
+    // copy of every result it delivered, which would otherwise hold a second
+    // list of every row of the folder.
+    std::shared_ptr<QList<MessageRow>> rows = std::make_shared<QList<MessageRow>>();
     bool last = false;
     std::optional<PSTError> error;   // the folder could not be listed at all
     qint64 unreadable = 0;           // rows the archive would not give
     std::optional<QString> failure;  // why
+
+    // The part's rows, moved out of it: a second take gives none.
+    QList<MessageRow> takeRows() const { return rows ? std::exchange(*rows, {}) : QList<MessageRow>(); }
 };
 
 // Whether a text matches a search; called on the actor's thread.

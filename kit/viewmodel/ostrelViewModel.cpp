@@ -5,6 +5,7 @@
 #include "viewmodel/SearchMatcher.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPromise>
 #include <QSaveFile>
@@ -51,6 +52,25 @@ void stop(QFuture<T> &future)
 {
     if (!future.isFinished())
         future.cancel();
+}
+
+// Merges part (in list order) into rows (in list order), from the back: only
+// the rows behind the first new one move, each once, and nothing is
+// allocated beyond room rows already has.
+void mergeRows(QList<MessageRow> &rows, QList<MessageRow> &&part)
+{
+    if (part.isEmpty())
+        return;
+    qsizetype from = rows.size();
+    qsizetype take = part.size();
+    rows.resize(from + take);
+    qsizetype to = rows.size();
+    while (take > 0) {
+        if (from > 0 && listsBefore(part[take - 1], rows[from - 1]))
+            rows[--to] = std::move(rows[--from]);
+        else
+            rows[--to] = std::move(part[--take]);
+    }
 }
 
 template <typename T>
@@ -150,7 +170,6 @@ void ostrelViewModel::clearRows()
     m_bodyMatchTimer.stop();
     m_searchSlicer.stop();
     m_searchCursor = -1;
-    m_searchFound = QList<MessageRow>();
     m_previews.clear();
     m_previewsAsked.clear();
     // Let go of the memory too: a large folder's rows are many megabytes.
@@ -324,27 +343,17 @@ void ostrelViewModel::takeListingResults()
     if (available <= m_listingTaken)
         return;
     bool last = false;
-    // The list is about to change: let go of the shown rows' share of it,
-    // so that merging moves rows instead of copying all of them.
-    if (m_searchText.isEmpty())
-        m_shownRows = QList<MessageRow>();
     for (; m_listingTaken < available; ++m_listingTaken) {
-        RowChunk chunk = m_listing.resultAt(m_listingTaken);
-        // Each part comes in storage order: sorted and merged into the rows
-        // in hand, the whole list stays newest first, ties in storage order.
-        // A part is at most 16,384 rows, which sort in a few milliseconds.
-        std::sort(chunk.rows.begin(), chunk.rows.end(), listsBefore);
+        // Each part comes sorted (the reader sorts it on its own thread);
+        // merged into the rows in hand, the whole list stays newest first,
+        // ties in storage order.
+        const RowChunk chunk = m_listing.resultAt(m_listingTaken);
+        QList<MessageRow> part = chunk.takeRows();
         if (!m_searchText.isEmpty() && !isSearchingRows()) {
             // Only the new rows need the search; the shown ones stay.
-            QList<MessageRow> matched = searchRows(chunk.rows, *m_matcher, m_bodyMatches);
-            const qsizetype shownMiddle = m_shownRows.size();
-            m_shownRows.append(std::move(matched));
-            std::inplace_merge(m_shownRows.begin(), m_shownRows.begin() + shownMiddle, m_shownRows.end(),
-                               listsBefore);
+            mergeRows(m_shownRows, searchRows(part, *m_matcher, m_bodyMatches));
         }
-        const qsizetype middle = m_rows.size();
-        m_rows.append(std::move(chunk.rows));
-        std::inplace_merge(m_rows.begin(), m_rows.begin() + middle, m_rows.end(), listsBefore);
+        mergeRows(m_rows, std::move(part));
         if (chunk.last) {
             last = true;
             m_unreadableRows = chunk.unreadable;
@@ -357,8 +366,6 @@ void ostrelViewModel::takeListingResults()
     // more rows than came gives the rest back.
     if (last && m_rows.capacity() > m_rows.size() + m_rows.size() / 4 + kListChunkSlack)
         m_rows.squeeze();
-    if (m_searchText.isEmpty())
-        m_shownRows = m_rows;
     // Complete before the rows are announced, so the list's note sees it.
     m_listingComplete = last;
     if (isSearchingRows())
@@ -406,9 +413,8 @@ void ostrelViewModel::refreshShownRows()
 {
     m_searchSlicer.stop();
     m_searchCursor = -1;
-    m_searchFound = QList<MessageRow>();
     if (m_searchText.isEmpty()) {
-        m_shownRows = m_rows;
+        m_shownRows = QList<MessageRow>();
     } else if (m_rows.size() > kSearchSlice) {
         startSlicedSearch();
         return;
@@ -421,27 +427,35 @@ void ostrelViewModel::refreshShownRows()
 void ostrelViewModel::startSlicedSearch()
 {
     m_searchCursor = 0;
-    m_searchFound = QList<MessageRow>();
+    m_shownRows = QList<MessageRow>();
     searchSlice();  // the top of the list at once
 }
 
 void ostrelViewModel::searchSlice()
 {
+    // A slice ends after kSearchSlice rows or kSearchSliceMs, whichever
+    // comes first: a busy machine makes each row slower, not the turn longer.
+    QElapsedTimer clock;
+    clock.start();
     const qsizetype end = std::min(m_searchCursor + kSearchSlice, m_rows.size());
-    for (qsizetype i = m_searchCursor; i < end; ++i) {
-        const MessageRow &row = m_rows.at(i);
-        if (m_bodyMatches.contains(row.id) || rowMatches(row, *m_matcher))
-            m_searchFound.append(row);
+    qsizetype i = m_searchCursor;
+    while (i < end) {
+        const qsizetype blockEnd = std::min(i + kSearchBlock, end);
+        for (; i < blockEnd; ++i) {
+            const MessageRow &row = m_rows.at(i);
+            if (m_bodyMatches.contains(row.id) || rowMatches(row, *m_matcher))
+                m_shownRows.append(row);
+        }
+        if (clock.elapsed() >= kSearchSliceMs)
+            break;
     }
-    m_searchCursor = end;
-    m_shownRows = m_searchFound;
+    m_searchCursor = i;
     if (m_searchCursor < m_rows.size()) {
         m_searchSlicer.start();
         emit rowsChanged();
         return;
     }
     m_searchCursor = -1;
-    m_searchFound = QList<MessageRow>();
     emit rowsChanged();
     if (m_listingComplete)
         startBodySearch();
@@ -537,7 +551,7 @@ void ostrelViewModel::selectMessage(const QUuid &rowId)
 
 void ostrelViewModel::moveSelection(int step)
 {
-    const QList<MessageRow> &list = m_shownRows;
+    const QList<MessageRow> &list = shownRows();
     if (list.isEmpty())
         return;
     qsizetype current = -1;

@@ -69,7 +69,9 @@ public:
     // Every row of the selected folder listed so far, newest first.
     const QList<MessageRow> &rows() const { return m_rows; }
     // The rows the list shows: rows() that match the search, in list order.
-    const QList<MessageRow> &shownRows() const { return m_shownRows; }
+    // Without a search it is rows() itself, not a second share of it: a
+    // second share would make each arriving part copy every row.
+    const QList<MessageRow> &shownRows() const { return m_searchText.isEmpty() ? m_rows : m_shownRows; }
     // Whether the folder's rows are all in (or the listing stopped).
     bool isListingComplete() const { return m_listingComplete; }
     // One quiet line when part of the folder could not be read: how many
@@ -122,6 +124,8 @@ public:
     // the event loop, the matches so far shown from the top, and its body
     // scan starts when the rows are done.
     static constexpr qsizetype kSearchSlice = 8192;
+    static constexpr qint64 kSearchSliceMs = 8;
+    static constexpr qsizetype kSearchBlock = 512;  // rows between looks at the clock
     // Rows made room for before a folder's rows arrive, at most.
     static constexpr qint64 kMaxReservedRows = 1'000'000;
     static constexpr qsizetype kListChunkSlack = 1024;
@@ -190,7 +194,7 @@ private:
     QList<MailFolder> m_folders;
     std::optional<MailFolder> m_selectedFolder;
     QList<MessageRow> m_rows;
-    QList<MessageRow> m_shownRows;
+    QList<MessageRow> m_shownRows;  // the matches while searching; empty otherwise
     QFuture<RowChunk> m_listing;
     QFutureWatcher<RowChunk> m_listingWatcher;
     int m_listingTaken = 0;
@@ -214,8 +218,9 @@ private:
     static constexpr int kBodyMatchBatchMs = 100;
     QSet<QUuid> m_pendingBodyMatches;  // found by the scan, not yet in the shown rows
     QTimer m_bodyMatchTimer;
-    qsizetype m_searchCursor = -1;    // the next row a sliced search looks at; -1: none runs
-    QList<MessageRow> m_searchFound;  // its matches so far
+    // The next row a sliced search looks at; -1: none runs. Its matches so
+    // far are m_shownRows.
+    qsizetype m_searchCursor = -1;
     QTimer m_searchSlicer;
     QCache<QUuid, QString> m_previews{kPreviewCacheSize};
     QSet<QUuid> m_previewsAsked;

@@ -1,5 +1,8 @@
 #include "views/MessageListModel.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace ostrel {
 
 MessageListModel::MessageListModel(QObject *parent) : QAbstractListModel(parent) {}
@@ -7,21 +10,30 @@ MessageListModel::MessageListModel(QObject *parent) : QAbstractListModel(parent)
 void MessageListModel::setRows(const QList<MessageRow> &rows)
 {
     beginResetModel();
-    m_rows = rows;
+    m_rows = &rows;
+    m_count = int(std::min<qsizetype>(rows.size(), std::numeric_limits<int>::max()));
     endResetModel();
+}
+
+void MessageListModel::clear()
+{
+    setRows(m_none);
 }
 
 const MessageRow *MessageListModel::row(const QModelIndex &index) const
 {
-    if (!index.isValid() || index.parent().isValid() || index.model() != this || index.row() >= m_rows.size())
+    if (!index.isValid() || index.parent().isValid() || index.model() != this
+        || index.row() >= m_count || index.row() >= m_rows->size())
         return nullptr;
-    return &m_rows[index.row()];
+    return &m_rows->at(index.row());
 }
 
 QModelIndex MessageListModel::indexForId(const QUuid &id) const
 {
-    for (int row = 0; row < m_rows.size(); ++row) {
-        if (m_rows[row].id == id)
+    const QList<MessageRow> &shown = *m_rows;
+    const int count = int(std::min<qsizetype>(m_count, shown.size()));
+    for (int row = 0; row < count; ++row) {
+        if (shown[row].id == id)
             return index(row);
     }
     return {};
@@ -29,7 +41,7 @@ QModelIndex MessageListModel::indexForId(const QUuid &id) const
 
 int MessageListModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_count;
 }
 
 QVariant MessageListModel::data(const QModelIndex &index, int role) const

@@ -6,8 +6,9 @@
 
 namespace ostrel {
 
-// The shown rows, in list order, for the message list. It holds a shared
-// copy of the view model's list, so the rows are kept once.
+// The shown rows, in list order, for the message list. It reads the view
+// model's own list through a pointer and keeps no copy: a copy held here
+// would make every later change to that list copy all of its rows.
 class MessageListModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -15,8 +16,12 @@ public:
 
     explicit MessageListModel(QObject *parent = nullptr);
 
+    // Shows rows, which must outlive this model or the next call; called
+    // again whenever the list has changed (a reset).
     void setRows(const QList<MessageRow> &rows);
-    const QList<MessageRow> &rows() const { return m_rows; }
+    // Shows nothing, and lets go of the list it read (whose owner is going).
+    void clear();
+    const QList<MessageRow> &rows() const { return *m_rows; }
     const MessageRow *row(const QModelIndex &index) const;
     QModelIndex indexForId(const QUuid &id) const;
 
@@ -24,7 +29,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
-    QList<MessageRow> m_rows;
+    const QList<MessageRow> m_none;  // shown before the first setRows
+    const QList<MessageRow> *m_rows = &m_none;
+    // The count announced at the last reset: the list may have changed
+    // since, before its owner said so, and the view must see one count.
+    int m_count = 0;
 };
 
 }  // namespace ostrel

@@ -116,6 +116,10 @@ MessageListView::MessageListView(ostrelViewModel &viewModel, QWidget *parent)
         refresh();
     });
     connect(&m_viewModel, &ostrelViewModel::rowsChanged, this, &MessageListView::refresh);
+    // The list reads the view model's rows in place: when the view model
+    // goes first (a window's children outlive its members), the list stops
+    // reading them.
+    connect(&m_viewModel, &QObject::destroyed, m_model, &MessageListModel::clear);
     connect(&m_viewModel, &ostrelViewModel::previewsChanged, m_list->viewport(), qOverload<>(&QWidget::update));
     connect(&m_viewModel, &ostrelViewModel::bodySearchChanged, this, &MessageListView::refreshNote);
     connect(&m_viewModel, &ostrelViewModel::selectedFolderChanged, this, &MessageListView::refresh);

@@ -345,7 +345,7 @@ private slots:
         QVERIFY(test::waitFor(listing));
         QHash<QString, QUuid> ids;
         for (const RowChunk &chunk : listing.results()) {
-            for (const MessageRow &row : chunk.rows)
+            for (const MessageRow &row : *chunk.rows)
                 ids.insert(row.subject, row.id);
         }
         QCOMPARE(ids.size(), 6);
@@ -387,7 +387,7 @@ private slots:
             QList<MessageRow> rows;
             if (test::waitFor(listing)) {
                 for (const RowChunk &chunk : listing.results())
-                    rows.append(chunk.rows);
+                    rows.append(*chunk.rows);
             }
             return rows;
         };

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <utility>
 
 namespace ostrel::test {
 
@@ -78,6 +79,9 @@ Expected<RawListing, PSTError> MemoryEngine::listFolder(quint32 folder, const Ro
     record(QStringLiteral("listFolder"));
     if (!m_archive || !m_archive->hasFolder(folder))
         return PSTError::parsingFailed(QStringLiteral("folder 0x%1: not in this archive").arg(folder, 0, 16));
+    // Rows go out a few hundred at a time, as a real folder's do, so that a
+    // large folder reaches the reader's receiver in several parts.
+    constexpr qsizetype kChunk = 200;
     RawListing listing;
     QList<RawRow> chunk;
     for (const quint32 node : m_archive->messagesOf(folder)) {
@@ -85,9 +89,12 @@ Expected<RawListing, PSTError> MemoryEngine::listFolder(quint32 folder, const Ro
         for (const quint16 body : kBodies)
             row.columns.remove(body);
         chunk.append(row);
+        ++listing.rows;
+        if (chunk.size() >= kChunk && !sink(std::exchange(chunk, {})))
+            return listing;
     }
-    listing.rows = chunk.size();
-    sink(std::move(chunk));
+    if (!chunk.isEmpty())
+        sink(std::move(chunk));
     return listing;
 }
 

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QMutex>
+#include <algorithm>
 #include <atomic>
 
 using namespace ostrel;
@@ -379,6 +380,52 @@ private slots:
         // Cleared, every row shows again, in the same order.
         vm->setSearchText(QString());
         QCOMPARE(vm->shownRows(), vm->rows());
+    }
+
+    // A listing's rows are held once: each part comes sorted, the future
+    // that delivered a part lets go of it once its rows are taken, and the
+    // rows shown without a search are the rows themselves.
+    void aListingHoldsItsRowsOnce()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2020, 1, 1), QTime(9, 0), Qt::UTC);
+        constexpr int kMessages = 1400;
+        for (int i = 0; i < kMessages; ++i)
+            archive->addMessage(inbox, test::mail(QStringLiteral("note %1").arg(i)).date(first.addSecs(3600 * ((i * 37) % 500))));
+        auto actor = memoryActor({{QStringLiteral("once.pst"), archive}}, {});
+        auto opened = actor->openFile(placeholder(QStringLiteral("once.pst")));
+        QVERIFY(test::waitFor(opened));
+        const auto folders = opened.result();
+        QVERIFY(folders);
+        const auto inboxFolder = ostrelViewModel::firstInbox(folders.value());
+        QVERIFY(inboxFolder);
+        QFuture<RowChunk> listing = actor->listFolder(*inboxFolder);
+        QVERIFY(test::waitFor(listing));
+        QVERIFY(listing.resultCount() >= 2);  // more than one part
+        qsizetype total = 0;
+        for (int i = 0; i < listing.resultCount(); ++i) {
+            const QList<MessageRow> part = listing.resultAt(i).takeRows();
+            QVERIFY(!part.isEmpty() || listing.resultAt(i).last);
+            QVERIFY(std::is_sorted(part.cbegin(), part.cend(), listsBefore));
+            total += part.size();
+            // Taken once: the future's own copy is empty now.
+            QVERIFY(listing.resultAt(i).rows->isEmpty());
+            QVERIFY(listing.resultAt(i).takeRows().isEmpty());
+        }
+        QCOMPARE(total, kMessages);
+
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("once.pst"), archive}}, {}));
+        open(*vm, placeholder(QStringLiteral("once.pst")));
+        QCOMPARE(vm->rows().size(), kMessages);
+        for (qsizetype i = 1; i < vm->rows().size(); ++i)
+            QVERIFY(listsBefore(vm->rows().at(i - 1), vm->rows().at(i)));
+        QCOMPARE(&vm->shownRows(), &vm->rows());
+        vm->setSearchText(QStringLiteral("note 13"));
+        QVERIFY(&vm->shownRows() != &vm->rows());
+        QCOMPARE(vm->shownRows(), searchRows(vm->rows(), SearchMatcher(QStringLiteral("note 13")), {}));
+        vm->setSearchText(QString());
+        QCOMPARE(&vm->shownRows(), &vm->rows());
     }
 
     // A folder larger than a slice is searched a slice per turn of the

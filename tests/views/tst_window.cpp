@@ -211,6 +211,95 @@ private slots:
         QCOMPARE(detail->headerValue("Bcc"), std::nullopt);
     }
 
+    // A folder that arrives in several parts, with a search typed before it
+    // and cleared after: the window's list reads the view model's own list
+    // (never a copy of it), its signals stay sound for the model tester, and
+    // every row it shows is the view model's row at that place.
+    void theListReadsTheViewModelsRowsWhileTheyArrive()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        const QDateTime first(QDate(2021, 5, 1), QTime(8, 0), Qt::UTC);
+        constexpr int kMessages = 1400;
+        for (int i = 0; i < kMessages; ++i) {
+            const QString subject = i % 50 == 9 ? QStringLiteral("Otter %1").arg(i) : QStringLiteral("note %1").arg(i);
+            archive->addMessage(inbox, test::mail(subject).date(first.addSecs(3600 * ((i * 53) % 700))));
+        }
+        test::FakePlatform platform;
+        QSettings settings(m_dir->filePath("parts.ini"), QSettings::IniFormat);
+        const QString path = m_dir->filePath("parts.pst");
+        QVERIFY(test::touch(path));
+        ostrelViewModel model(platform, &settings,
+                              std::make_unique<PSTActor>(EngineChoice::automatic,
+                                                         test::memoryEngines({{QStringLiteral("parts.pst"), archive}})));
+        MessageListView list(model);
+        list.resize(500, 700);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QAbstractItemModelTester tester(list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // Each time the list changes (after the window has heard of it), the
+        // window shows exactly the view model's rows.
+        int checks = 0;
+        connect(&model, &ostrelViewModel::rowsChanged, &list, [&] {
+            ++checks;
+            QCOMPARE(&list.model()->rows(), &model.shownRows());
+            QCOMPARE(list.model()->rowCount(), int(model.shownRows().size()));
+        });
+        const auto sameRows = [&] {
+            if (list.model()->rowCount() != model.shownRows().size())
+                return false;
+            for (int row = 0; row < list.model()->rowCount(); ++row) {
+                const QModelIndex index = list.model()->index(row);
+                if (index.data(MessageListModel::IdRole).toUuid() != model.shownRows().at(row).id
+                    || index.data().toString() != model.shownRows().at(row).subject)
+                    return false;
+            }
+            return true;
+        };
+
+        model.setSearchText(QStringLiteral("otter"));
+        QVERIFY(test::waitFor(model.openPSTFile(QUrl::fromLocalFile(path))));
+        QTRY_VERIFY(!model.isSearchingBodies());
+        QCOMPARE(model.shownRows().size(), kMessages / 50);
+        QVERIFY(sameRows());
+        QCOMPARE(&list.model()->rows(), &model.shownRows());
+
+        model.setSearchText(QString());
+        QCOMPARE(list.model()->rowCount(), kMessages);
+        QCOMPARE(&list.model()->rows(), &model.rows());
+        QVERIFY(sameRows());
+        QVERIFY(checks > 3);  // the parts, the search, the clearing
+        // Out of range asks give nothing, not another row.
+        QCOMPARE(list.model()->row(list.model()->index(kMessages)), nullptr);
+        QCOMPARE(list.model()->data(list.model()->index(kMessages)), QVariant());
+    }
+
+    // A view model that goes before its list (as a window's member goes
+    // before the window's children) leaves the list empty, not reading rows
+    // that are gone.
+    void theListLetsGoOfAViewModelThatGoesFirst()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        for (int i = 0; i < 30; ++i)
+            archive->addMessage(inbox, test::mail(QStringLiteral("note %1").arg(i)));
+        test::FakePlatform platform;
+        QSettings settings(m_dir->filePath("gone.ini"), QSettings::IniFormat);
+        const QString path = m_dir->filePath("gone.pst");
+        QVERIFY(test::touch(path));
+        auto model = std::make_unique<ostrelViewModel>(
+            platform, &settings,
+            std::make_unique<PSTActor>(EngineChoice::automatic, test::memoryEngines({{QStringLiteral("gone.pst"), archive}})));
+        MessageListView list(*model);
+        QAbstractItemModelTester tester(list.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(test::waitFor(model->openPSTFile(QUrl::fromLocalFile(path))));
+        QCOMPARE(list.model()->rowCount(), 30);
+        model.reset();
+        QCOMPARE(list.model()->rowCount(), 0);
+        QCOMPARE(list.model()->rows().size(), 0);
+        QCOMPARE(list.model()->data(list.model()->index(0)), QVariant());
+    }
+
     void emptyStates()
     {
         QVERIFY(m_view->sidebar()->showsEmptyState());

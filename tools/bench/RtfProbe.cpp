@@ -91,7 +91,7 @@ std::optional<QJsonObject> probeLargestRtfMessage(const QString &corpusDir, int 
     listing.waitForFinished();
     std::optional<QUuid> row;
     for (const RowChunk &chunk : listing.results())
-        for (const MessageRow &r : chunk.rows)
+        for (const MessageRow &r : *chunk.rows)
             if (r.storageIndex == best.position)
                 row = r.id;
     if (!row) {

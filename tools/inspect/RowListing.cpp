@@ -16,7 +16,7 @@ int printRows(PSTActor &actor, const MailFolder &folder, const QString &search, 
     listing.waitForFinished();
     QList<MessageRow> rows;
     for (const RowChunk &chunk : listing.results()) {
-        rows.append(chunk.rows);
+        rows.append(*chunk.rows);
         if (chunk.error) {
             err << chunk.error->errorDescription() << '\n';
             return 1;
