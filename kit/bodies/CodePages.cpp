@@ -313,9 +313,12 @@ QString decodeWithCandidates(const QByteArray &input, const QList<QByteArray> &c
         if (decoder.append(out, bytes.constData(), bytes.size(), name))
             return out;
     }
+    // Checked UTF-8 needs no converter: Qt's decoder gives the same text
+    // without opening one for every body.
+    if (validUtf8)
+        return QString::fromUtf8(bytes);
     QString out;
-    decoder.append(out, bytes.constData(), bytes.size(), validUtf8 ? QByteArrayLiteral("UTF-8")
-                                                                   : QByteArrayLiteral("windows-1252"));
+    decoder.append(out, bytes.constData(), bytes.size(), QByteArrayLiteral("windows-1252"));
     return out;
 }
 
