@@ -34,6 +34,8 @@ constexpr std::array<char16_t, 32> kWindows1252High{
 QString utf16le(QByteArrayView bytes)
 {
     bytes = bytes.first(bytes.size() & ~qsizetype(1));
+    if (bytes.isEmpty())
+        return QString();  // an empty view may have no data to copy from
     if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
         // The stored units are the string's own: copy them, and leave only
         // text with surrogates (which may be unpaired) to the decoder.
