@@ -48,4 +48,8 @@ inline bool listsBefore(const MessageRow &a, const MessageRow &b)
     return a.storageIndex < b.storageIndex;
 }
 
+// Puts rows in list order. The keys are sorted, not the rows: each row then
+// moves once rather than at every step of the sort.
+void sortRows(QList<MessageRow> &rows);
+
 }  // namespace ostrel

@@ -136,6 +136,7 @@ struct PSTActor::State {
         qsizetype partSize = kFirstPart;
         qint64 index = 0;
         RowChunk part;
+        part.rows->reserve(partSize);
         // Shared texts for this listing only; the pool is bounded and goes
         // when the listing ends, the rows keep what they share.
         TextPool pool;
@@ -151,16 +152,17 @@ struct PSTActor::State {
                 part.rows->append(std::move(row));
             }
             if (part.rows->size() >= partSize) {
-                std::sort(part.rows->begin(), part.rows->end(), listsBefore);
+                sortRows(*part.rows);
                 promise.addResult(std::exchange(part, {}));
                 partSize = std::min(partSize * 4, kLargestPart);
+                part.rows->reserve(partSize);
             }
             return true;
         });
         if (promise.isCanceled())
             return;
         last.rows = std::move(part.rows);
-        std::sort(last.rows->begin(), last.rows->end(), listsBefore);
+        sortRows(*last.rows);
         if (!listing) {
             last.error = listing.error();
         } else {

@@ -2,10 +2,13 @@
 #include "model/FolderType.h"
 #include "model/MailFolder.h"
 #include "model/MailMessage.h"
+#include "model/MessageRow.h"
 #include "model/Text.h"
 
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
+#include <algorithm>
 #include <unordered_set>
 
 using namespace ostrel;
@@ -230,6 +233,48 @@ private slots:
         wrong.chop(1);
         wrong += ",\"storeFolder\":\"yes\"}";
         QCOMPARE(MailFolder::fromJson(wrong), std::nullopt);
+    }
+
+    // List order over whole parts: newest first, rows without a date last,
+    // equal dates in storage order; every row kept with its own fields.
+    void sortRowsGivesListOrder_data()
+    {
+        QTest::addColumn<QList<double>>("dates");  // in storage order
+        QTest::newRow("empty") << QList<double>{};
+        QTest::newRow("one") << QList<double>{5};
+        QTest::newRow("already newest first") << QList<double>{9, 7, 7, 3, 0};
+        QTest::newRow("oldest first") << QList<double>{1, 2, 3, 4, 5, 6};
+        QTest::newRow("ties keep storage order") << QList<double>{4, 8, 4, 8, 4, 8};
+        QTest::newRow("no date goes last") << QList<double>{0, 3, 0, 7, 0};
+        QList<double> shuffled;
+        QRandomGenerator random(7);
+        for (int i = 0; i < 3000; ++i)
+            shuffled.append(double(random.bounded(200)));  // many ties
+        QTest::newRow("3000 with ties") << shuffled;
+    }
+
+    void sortRowsGivesListOrder()
+    {
+        QFETCH(QList<double>, dates);
+        QList<MessageRow> rows;
+        for (qsizetype i = 0; i < dates.size(); ++i) {
+            MessageRow row;
+            row.id = QUuid::createUuid();
+            row.storageIndex = i;
+            row.date = dates[i];
+            row.subject = QStringLiteral("message %1").arg(i);
+            rows.append(row);
+        }
+        QList<MessageRow> expected = rows;
+        std::stable_sort(expected.begin(), expected.end(), [](const MessageRow &a, const MessageRow &b) {
+            const bool aDated = a.date != 0;
+            const bool bDated = b.date != 0;
+            if (aDated != bDated)
+                return aDated;
+            return a.date > b.date;
+        });
+        sortRows(rows);
+        QCOMPARE(rows, expected);
     }
 
     void blanksAreNotLineBreaks()

@@ -85,7 +85,7 @@ Expected<RawListing, PSTError> MemoryEngine::listFolder(quint32 folder, const Ro
     RawListing listing;
     QList<RawRow> chunk;
     for (const quint32 node : m_archive->messagesOf(folder)) {
-        RawRow row{node, m_archive->message({node, {}})->raw({node, {}}).properties};
+        RawRow row{node, m_archive->message({node, {}})->raw({node, {}}).properties, {}};
         for (const quint16 body : kBodies)
             row.columns.remove(body);
         chunk.append(row);

@@ -24,7 +24,7 @@ int printRows(PSTActor &actor, const MailFolder &folder, const QString &search, 
         if (chunk.last && (chunk.unreadable > 0 || chunk.failure))
             err << chunk.unreadable << " rows could not be read: " << chunk.failure.value_or(QString()) << '\n';
     }
-    std::sort(rows.begin(), rows.end(), listsBefore);
+    sortRows(rows);
     if (!search.isEmpty()) {
         QList<QUuid> ids;
         for (const MessageRow &row : std::as_const(rows))

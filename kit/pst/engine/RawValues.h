@@ -83,6 +83,10 @@ public:
     };
 
     void insert(quint16 id, PropertyValue value);
+    // Takes tagged values whose ids strictly ascend, as a bag's own list
+    // (one move, no insert per value); false, and the bag unchanged, when
+    // they do not ascend.
+    bool assignTagged(QList<Tagged> &&tagged);
     void insert(const PropertyName &name, PropertyValue value) { m_named.insert(name, std::move(value)); }
     void remove(quint16 id);
     void reserve(qsizetype tagged) { m_tagged.reserve(tagged); }
@@ -234,8 +238,12 @@ struct RawMessage {
 struct RawRow {
     quint32 node = 0;
     PropertyBag columns;
+    // The bytes that the columns' values may point into (shared by the rows
+    // of one chunk, read without a copy per cell): a value copied out of a
+    // row lives only as long as the row does.
+    QByteArray storage;
 
-    friend bool operator==(const RawRow &, const RawRow &) = default;
+    friend bool operator==(const RawRow &a, const RawRow &b) { return a.node == b.node && a.columns == b.columns; }
 };
 
 // What listing a folder gave beyond its rows.

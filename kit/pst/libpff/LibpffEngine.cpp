@@ -158,7 +158,7 @@ Expected<RawListing, PSTError> LibpffEngine::listFolder(quint32 folder, const Ro
                 listing.failure = message.error();
             continue;
         }
-        chunk.append(RawRow{message.value()->node(), message.value()->properties(columns)});
+        chunk.append(RawRow{message.value()->node(), message.value()->properties(columns), {}});
         if (chunk.size() == kRowsPerChunk) {
             listing.rows += chunk.size();
             if (!sink(std::exchange(chunk, {})))

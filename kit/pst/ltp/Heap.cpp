@@ -49,8 +49,17 @@ Error Heap::damagedAt(QLatin1StringView structure, const QString &what) const
 
 Result<QByteArray> Heap::item(quint32 hid) const
 {
+    Cursor cursor;
+    auto view = itemView(hid, cursor);
+    if (!view)
+        return view.error();
+    return view->toByteArray();
+}
+
+Result<QByteArrayView> Heap::itemView(quint32 hid, Cursor &cursor) const
+{
     if (hid == 0)
-        return QByteArray();
+        return QByteArrayView();
     if (!heap::isHid(hid))
         return damaged(-1, QStringLiteral("%1 is not a heap id").arg(hex(hid)));
     const Layout &l = layout();
@@ -58,27 +67,31 @@ Result<QByteArray> Heap::item(quint32 hid) const
     const quint32 index = heap::hidIndex(l, hid);
     if (blockIndex >= quint32(m_tree.leaves.size()))
         return damaged(-1, QStringLiteral("heap id %1 names block %2 of %3").arg(hex(hid)).arg(blockIndex).arg(m_tree.leaves.size()));
-    auto block = m_db->leaf(m_tree, int(blockIndex));
-    if (!block)
-        return block.error();
-    const auto size = block->size();
     const int b = int(blockIndex);
+    if (cursor.block != b) {
+        auto block = m_db->leaf(m_tree, b);
+        if (!block)
+            return block.error();
+        cursor.hold(std::move(block.value()), b);
+    }
+    const QByteArray &block = cursor.bytes;
+    const auto size = block.size();
     if (size < 2)
         return damaged(b, QStringLiteral("no page map"));
-    const qsizetype map = le16(data(*block));
+    const qsizetype map = le16(data(block));
     if (map < heap::headerSize(b) || map + 4 > size)
         return damaged(b, QStringLiteral("page map at %1 of %2 bytes").arg(map).arg(size));
-    const int count = le16(data(*block) + map);
+    const int count = le16(data(block) + map);
     if (map + 4 + 2 * qsizetype(count + 1) > size)
         return damaged(b, QStringLiteral("page map of %1 allocations overflows the block").arg(count));
     if (index < 1 || index > quint32(count))
         return damaged(b, QStringLiteral("heap id %1 names allocation %2 of %3").arg(hex(hid)).arg(index).arg(count));
-    const uchar *offsets = data(*block) + map + 4;
+    const uchar *offsets = data(block) + map + 4;
     const qsizetype start = le16(offsets + 2 * (index - 1));
     const qsizetype end = le16(offsets + 2 * index);
     if (start > end || end > map)
         return damaged(b, QStringLiteral("allocation %1 spans %2 to %3, the page map starts at %4").arg(index).arg(start).arg(end).arg(map));
-    return block->mid(start, end - start);
+    return QByteArrayView(block).sliced(start, end - start);
 }
 
 Result<DataTree> Heap::subnodeTree(quint32 nid) const
@@ -91,8 +104,20 @@ Result<DataTree> Heap::subnodeTree(quint32 nid) const
 
 Result<QByteArray> Heap::value(quint32 hnid, qsizetype maxBytes) const
 {
+    Cursor cursor;
+    auto view = valueView(hnid, maxBytes, cursor);
+    if (!view)
+        return view.error();
+    // A subnode's data is the cursor's whole buffer: handed over, not copied.
+    if (view->size() == cursor.bytes.size() && view->data() == cursor.bytes.constData())
+        return std::move(cursor.bytes);
+    return view->toByteArray();
+}
+
+Result<QByteArrayView> Heap::valueView(quint32 hnid, qsizetype maxBytes, Cursor &cursor) const
+{
     if (heap::isHid(hnid)) {
-        auto bytes = item(hnid);
+        auto bytes = itemView(hnid, cursor);
         if (bytes && bytes->size() > maxBytes)
             return damaged(int(heap::hidBlock(layout(), hnid)),
                            QStringLiteral("value of %1 bytes exceeds the limit of %2").arg(bytes->size()).arg(maxBytes));
@@ -101,7 +126,11 @@ Result<QByteArray> Heap::value(quint32 hnid, qsizetype maxBytes) const
     auto tree = subnodeTree(hnid);
     if (!tree)
         return tree.error();
-    return m_db->readAll(*tree, maxBytes);
+    auto all = m_db->readAll(*tree, maxBytes);
+    if (!all)
+        return all.error();
+    cursor.hold(std::move(all.value()), -1);
+    return QByteArrayView(cursor.bytes);
 }
 
 }  // namespace ostrel::pst

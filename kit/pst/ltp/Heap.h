@@ -19,11 +19,35 @@ public:
     quint64 bidSub() const { return m_bidSub; }
     quint64 bidData() const { return m_tree.root; }
 
+    // The block a reader of many allocations holds on to: consecutive items
+    // of one block cost no second look-up. With `keep` set, what it moved
+    // away from stays in `earlier` (until the reader clears it), so views
+    // into it stay valid.
+    struct Cursor {
+        int block = -1;  // -1: bytes hold a subnode's data, or nothing
+        QByteArray bytes;
+        bool keep = false;
+        QList<QByteArray> earlier;
+
+        void hold(QByteArray next, int nextBlock)
+        {
+            if (keep && !bytes.isEmpty())
+                earlier.append(std::move(bytes));
+            bytes = std::move(next);
+            block = nextBlock;
+        }
+    };
+
     // One allocation; heap id 0 is the empty value.
     Result<QByteArray> item(quint32 hid) const;
+    // The same as a view into cursor.bytes, valid while the cursor holds them.
+    Result<QByteArrayView> itemView(quint32 hid, Cursor &cursor) const;
     // A value by heap-or-node id: an allocation, or a subnode's data,
     // refused when larger than maxBytes.
     Result<QByteArray> value(quint32 hnid, qsizetype maxBytes) const;
+    // The same as a view into cursor.bytes (an allocation's block or a
+    // subnode's data), valid while the cursor holds them.
+    Result<QByteArrayView> valueView(quint32 hnid, qsizetype maxBytes, Cursor &cursor) const;
     // A subnode's data, for reading by range.
     Result<DataTree> subnodeTree(quint32 nid) const;
 

@@ -2,6 +2,9 @@
 
 #include "pst/format/Bytes.h"
 
+#include <cstring>
+#include <vector>
+
 namespace ostrel::pst {
 
 using namespace bytes;
@@ -130,59 +133,117 @@ Result<QByteArrayView> TableContext::rowBytes(qint64 row, QByteArray &block, qin
     return QByteArrayView(block).sliced(at, size);
 }
 
-Result<std::optional<PropertyValue>> TableContext::cell(QByteArrayView row, const ColumnDesc &c, qsizetype maxBytes) const
+Result<std::optional<TableContext::CellView>> TableContext::cell(QByteArrayView row, const ColumnDesc &c,
+                                                                 qsizetype maxBytes, Heap::Cursor &cursor) const
 {
     const auto *raw = reinterpret_cast<const uchar *>(row.data());
     const quint8 mask = quint8(0x80u >> (c.bit % 8));
     if (!(quint8(row[m_info.end1 + c.bit / 8]) & mask))
-        return std::optional<PropertyValue>();
+        return std::optional<CellView>();
     const int fixed = ptype::fixedSize(c.type());
     if (fixed > 0 && fixed <= 8) {
         if (c.size != fixed)
             return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, its type needs %3").arg(hex(c.tag)).arg(c.size).arg(fixed));
-        return std::optional<PropertyValue>(PropertyValue{c.type(), row.sliced(c.offset, c.size).toByteArray()});
+        return std::optional<CellView>(CellView{c.type(), row.sliced(c.offset, c.size)});
     }
     if (c.size != 4)
         return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, expected a 4-byte reference").arg(hex(c.tag)).arg(c.size));
-    auto bytes = m_heap.value(le32(raw + c.offset), maxBytes);
+    auto bytes = m_heap.valueView(le32(raw + c.offset), maxBytes, cursor);
     if (!bytes)
         return bytes.error();
     if (fixed > 0 && bytes->size() != fixed)
         return m_heap.damagedAt(kTc, QStringLiteral("column %1 holds %2 bytes, expected %3").arg(hex(c.tag)).arg(bytes->size()).arg(fixed));
-    return std::optional<PropertyValue>(PropertyValue{c.type(), std::move(bytes.value())});
+    return std::optional<CellView>(CellView{c.type(), *bytes});
+}
+
+template <typename Take>
+Result<qint64> TableContext::visitRows(qint64 first, qint64 count, const QList<quint16> &ids,
+                                       qsizetype maxValueBytes, Take &&take) const
+{
+    if (first < 0 || count <= 0 || first >= m_rowCount)
+        return qint64(0);
+    const qint64 end = first + std::min(count, m_rowCount - first);
+    QList<std::optional<ColumnDesc>> columns;
+    for (const quint16 id : ids)
+        columns.append(column(id));
+    std::vector<std::optional<CellView>> cells(size_t(columns.size()));
+    QByteArray block;
+    qint64 blockIndex = -1;
+    // A row's cells may lie in several heap blocks: each is kept until the
+    // row has been taken.
+    Heap::Cursor cursor;
+    cursor.keep = true;
+    for (qint64 r = first; r < end; ++r) {
+        auto bytes = rowBytes(r, block, blockIndex);
+        if (!bytes)
+            return bytes.error();
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            cells[size_t(i)].reset();
+            if (!columns[i])
+                continue;
+            auto value = cell(*bytes, *columns[i], maxValueBytes, cursor);
+            if (!value)
+                return value.error();
+            cells[size_t(i)] = *value;
+        }
+        take(le32(reinterpret_cast<const uchar *>(bytes->data())), std::as_const(cells));
+        cursor.earlier.clear();
+    }
+    return end - first;
 }
 
 Result<QList<TableRow>> TableContext::rows(qint64 first, qint64 count, const QList<quint16> &ids, qsizetype maxValueBytes) const
 {
     QList<TableRow> out;
-    if (first < 0 || count <= 0 || first >= m_rowCount)
-        return out;
-    const qint64 end = first + std::min(count, m_rowCount - first);
-    QList<std::optional<ColumnDesc>> columns;
-    for (const quint16 id : ids)
-        columns.append(column(id));
-    out.reserve(std::min<qint64>(end - first, 4096));
-    QByteArray block;
-    qint64 blockIndex = -1;
-    for (qint64 r = first; r < end; ++r) {
-        auto bytes = rowBytes(r, block, blockIndex);
-        if (!bytes)
-            return bytes.error();
-        TableRow row;
-        row.rowId = le32(reinterpret_cast<const uchar *>(bytes->data()));
-        row.cells.reserve(columns.size());
-        for (const auto &c : columns) {
-            if (!c) {
-                row.cells.append(std::nullopt);
-                continue;
-            }
-            auto value = cell(*bytes, *c, maxValueBytes);
-            if (!value)
-                return value.error();
-            row.cells.append(std::move(value.value()));
-        }
-        out.append(std::move(row));
-    }
+    out.reserve(std::clamp<qint64>(count, 0, 4096));
+    auto visited = visitRows(first, count, ids, maxValueBytes,
+                             [&](quint32 rowId, const std::vector<std::optional<CellView>> &cells) {
+                                 TableRow row{rowId, {}};
+                                 row.cells.reserve(qsizetype(cells.size()));
+                                 for (const auto &c : cells) {
+                                     if (c)
+                                         row.cells.append(PropertyValue{c->type, c->bytes.toByteArray()});
+                                     else
+                                         row.cells.append(std::nullopt);
+                                 }
+                                 out.append(std::move(row));
+                             });
+    if (!visited)
+        return visited.error();
+    return out;
+}
+
+Result<PackedRows> TableContext::packedRows(qint64 first, qint64 count, const QList<quint16> &ids,
+                                            qsizetype maxValueBytes) const
+{
+    PackedRows out;
+    const qint64 wanted = std::clamp<qint64>(count, 0, 4096);
+    out.rowIds.reserve(wanted);
+    out.cells.reserve(wanted * ids.size());
+    qsizetype used = 0;
+    auto visited = visitRows(first, count, ids, maxValueBytes,
+                             [&](quint32 rowId, const std::vector<std::optional<CellView>> &cells) {
+                                 out.rowIds.append(rowId);
+                                 const qsizetype at = out.cells.size();
+                                 out.cells.resize(at + qsizetype(cells.size()));
+                                 PackedRows::Cell *packed = out.cells.data() + at;
+                                 for (const auto &c : cells) {
+                                     PackedRows::Cell &to = *packed++;
+                                     if (!c)
+                                         continue;
+                                     const qsizetype n = c->bytes.size();
+                                     to = PackedRows::Cell{used, n, c->type};
+                                     if (n == 0)
+                                         continue;
+                                     if (used + n > out.bytes.size())
+                                         out.bytes.resize(std::max(used + n, 2 * out.bytes.size() + 4096));
+                                     std::memcpy(out.bytes.data() + used, c->bytes.data(), size_t(n));
+                                     used += n;
+                                 }
+                             });
+    out.bytes.truncate(used);
+    if (!visited)
+        return visited.error();
     return out;
 }
 

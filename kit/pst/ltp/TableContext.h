@@ -14,6 +14,21 @@ struct TableRow {
     QList<std::optional<PropertyValue>> cells;
 };
 
+// Rows read for a listing: every cell's bytes back to back in one buffer,
+// so that a chunk of rows costs a few allocations rather than one per cell.
+struct PackedRows {
+    struct Cell {
+        qsizetype offset = 0;
+        qsizetype size = -1;  // -1: the row holds no value for the column
+        quint16 type = 0;
+    };
+    QByteArray bytes;
+    QList<quint32> rowIds;
+    QList<Cell> cells;  // row by row, one per column asked for
+
+    QByteArrayView view(const Cell &c) const { return QByteArrayView(bytes).sliced(c.offset, c.size); }
+};
+
 // A node's table. Opening reads the header and finds how many rows there
 // are; rows() reads only the blocks of the rows asked for and only the
 // values of the columns asked for.
@@ -32,6 +47,9 @@ public:
     // property ids; each variable value is refused above maxValueBytes.
     Result<QList<TableRow>> rows(qint64 first, qint64 count, const QList<quint16> &ids,
                                  qsizetype maxValueBytes = kDefaultMaxValue) const;
+    // The same rows, packed.
+    Result<PackedRows> packedRows(qint64 first, qint64 count, const QList<quint16> &ids,
+                                  qsizetype maxValueBytes = kDefaultMaxValue) const;
     // The row number of a row id (row index), or nothing.
     Result<std::optional<qint64>> rowNumber(quint32 rowId) const;
 
@@ -39,7 +57,16 @@ private:
     TableContext(Heap heap, TableInfo info) : m_heap(std::move(heap)), m_info(std::move(info)) {}
     // A view of one row's bytes, into block or the heap's row matrix.
     Result<QByteArrayView> rowBytes(qint64 row, QByteArray &block, qint64 &blockIndex) const;
-    Result<std::optional<PropertyValue>> cell(QByteArrayView row, const ColumnDesc &c, qsizetype maxBytes) const;
+    struct CellView {
+        quint16 type = 0;
+        QByteArrayView bytes;  // into the row or into the cursor's bytes
+    };
+    Result<std::optional<CellView>> cell(QByteArrayView row, const ColumnDesc &c, qsizetype maxBytes,
+                                         Heap::Cursor &cursor) const;
+    // Calls take(rowId, cells) for each row of [first, first + count).
+    template <typename Take>
+    Result<qint64> visitRows(qint64 first, qint64 count, const QList<quint16> &ids, qsizetype maxValueBytes,
+                             Take &&take) const;
 
     Heap m_heap;
     TableInfo m_info;

@@ -253,26 +253,33 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
     for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
-        auto rows = table->rows(first, kListChunk, ids, kRowValueLimit);
+        auto rows = table->packedRows(first, kListChunk, ids, kRowValueLimit);
         if (!rows) {
             listing.unreadable = table->rowCount() - first;
             listing.failure = rows.error().text;
             return listing;
         }
+        const pst::PackedRows &packed = rows.value();
         QList<RawRow> chunk;
-        chunk.reserve(rows->size());
-        for (pst::TableRow &row : rows.value()) {
+        chunk.reserve(packed.rowIds.size());
+        for (qsizetype r = 0; r < packed.rowIds.size(); ++r) {
             // List columns are never named properties: the cells go into
-            // the bag as they are, without an intermediate map.
-            RawRow out{row.rowId, {}};
-            out.columns.reserve(ids.size() + missing.size());
-            for (qsizetype i = 0; i < ids.size() && i < row.cells.size(); ++i) {
-                if (row.cells[i])
-                    out.columns.insert(ids[i], PropertyValue{row.cells[i]->type, std::move(row.cells[i]->bytes)});
+            // the bag as they are, pointing into the chunk's one buffer.
+            RawRow out{packed.rowIds[r], {}, packed.bytes};
+            QList<PropertyBag::Tagged> tagged(ids.size() + missing.size());
+            PropertyBag::Tagged *next = tagged.data();
+            const pst::PackedRows::Cell *cells = packed.cells.constData() + r * ids.size();
+            for (qsizetype i = 0; i < ids.size(); ++i) {
+                if (cells[i].size < 0)
+                    continue;
+                const QByteArrayView v = packed.view(cells[i]);
+                *next++ = PropertyBag::Tagged{ids[i], PropertyValue{cells[i].type, QByteArray::fromRawData(v.data(), v.size())}};
             }
+            tagged.resize(next - tagged.constData());
+            out.columns.assignTagged(std::move(tagged));  // ids ascend: sorted above
             if (!missing.isEmpty()) {
                 // A message that cannot be read keeps the row the table gives.
-                if (auto at = reader.locate(row.rowId)) {
+                if (auto at = reader.locate(out.node)) {
                     if (auto own = reader.readSome(*at, missing, kRowValueLimit)) {
                         for (auto it = own->cbegin(); it != own->cend(); ++it)
                             out.columns.insert(it.key(), PropertyValue{it.value().type, it.value().bytes});

@@ -342,6 +342,24 @@ private slots:
             QCOMPARE(row.cells[3]->toBool(), std::optional<bool>(r % 2 == 0));
             QCOMPARE(row.cells[4]->toFileTime(), std::optional<qint64>(0x01D0000000000000ll + r));
         }
+        // Packed for a listing, the same rows and cells, the long subject's
+        // subnode value among them.
+        auto packed = tc->packedRows(first, count, ids);
+        QVERIFY2(packed.hasValue(), qPrintable(packed ? QString() : packed.error().text));
+        QCOMPARE(packed->rowIds.size(), rows->size());
+        QCOMPARE(packed->cells.size(), rows->size() * ids.size());
+        for (int i = 0; i < rows->size(); ++i) {
+            const TableRow &row = (*rows)[i];
+            QCOMPARE(packed->rowIds[i], row.rowId);
+            for (qsizetype c = 0; c < ids.size(); ++c) {
+                const PackedRows::Cell &cell = packed->cells[i * ids.size() + c];
+                QCOMPARE(cell.size >= 0, row.cells[c].has_value());
+                if (!row.cells[c])
+                    continue;
+                QCOMPARE(cell.type, row.cells[c]->type);
+                QCOMPARE(packed->view(cell).toByteArray(), row.cells[c]->bytes);
+            }
+        }
     }
 
     void tableReadsOnlyItsRows()
@@ -504,8 +522,13 @@ private slots:
             auto tc = TableContext::openNode(*db, nid);
             if (!tc)
                 failure = tc.error();
-            else if (auto rows = tc->rows(0, 10, {0x0037}); !rows)
+            else if (auto rows = tc->rows(0, 10, {0x0037}); !rows) {
                 failure = rows.error();
+                // Packed for a listing, the same failure.
+                auto packed = tc->packedRows(0, 10, {0x0037});
+                QVERIFY(!packed.hasValue());
+                QCOMPARE(packed.error().text, failure->text);
+            }
         }
         QVERIFY2(failure.has_value(), "the damage went unnoticed");
         QVERIFY2(failure->text.contains(error), qPrintable(failure->text));
