@@ -75,12 +75,12 @@ void excludeTailoredStrings(const UCollator *collator, AsciiClasses &classes)
         UErrorCode itemStatus = U_ZERO_ERROR;
         const int32_t length =
             uset_getItem(tailored.get(), i, &start, &end, chars.data(), int32_t(chars.size()), &itemStatus);
-        if (length == 0)
-            continue;  // single code points: their elements were read above
         if (U_FAILURE(itemStatus)) {  // longer than any ASCII tailoring: be safe
             classes.fill(0);
             break;
         }
+        if (length <= 0)
+            continue;  // single code points: their elements were read above
         const bool ascii = std::all_of(chars.begin(), chars.begin() + length, [](UChar c) { return c < 0x80; });
         for (int32_t k = 0; ascii && k < length; ++k)
             classes[chars[size_t(k)]] = 0;
