@@ -10,7 +10,9 @@ namespace ostrel {
 
 // Locale-aware containment that ignores letter case and diacritics: ICU
 // string search at primary strength. The collator is opened once per
-// matcher; setPattern searches for a new text with it. Not thread-safe: one
+// matcher; setPattern searches for a new text with it. Where pattern and
+// text are plain ASCII, a table of the collator's own weights for ASCII
+// decides without a search, with the same answer. Not thread-safe: one
 // thread uses a matcher.
 class SearchMatcher {
 public:
