@@ -3,7 +3,25 @@
 #include <algorithm>
 #include <vector>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 namespace ostrel {
+
+void reserveRows(QList<MessageRow> &rows, qsizetype n)
+{
+    rows.reserve(n);
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    // Only whole huge pages inside the buffer; a hint, so its failure is
+    // of no concern.
+    constexpr quintptr kHugePage = 2 * 1024 * 1024;
+    const auto begin = (reinterpret_cast<quintptr>(rows.constData()) + kHugePage - 1) & ~(kHugePage - 1);
+    const auto end = reinterpret_cast<quintptr>(rows.constData() + rows.capacity()) & ~(kHugePage - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
 
 void sortRows(QList<MessageRow> &rows)
 {
@@ -24,12 +42,26 @@ void sortRows(QList<MessageRow> &rows)
     if (std::is_sorted(keys.begin(), keys.end(), before))
         return;
     std::sort(keys.begin(), keys.end(), before);
+    // Each cycle of the permutation moves its rows one step, through one
+    // spare row: no second list, and each row moves once.
     MessageRow *data = rows.data();
-    QList<MessageRow> sorted;
-    sorted.reserve(rows.size());
-    for (const Key &k : keys)
-        sorted.append(std::move(data[k.at]));
-    rows = std::move(sorted);
+    std::vector<bool> placed(keys.size());
+    for (size_t start = 0; start < keys.size(); ++start) {
+        if (placed[start] || keys[start].at == qsizetype(start))
+            continue;
+        MessageRow spare = std::move(data[start]);
+        size_t to = start;
+        while (true) {
+            placed[to] = true;
+            const size_t from = size_t(keys[to].at);
+            if (from == start) {
+                data[to] = std::move(spare);
+                break;
+            }
+            data[to] = std::move(data[from]);
+            to = from;
+        }
+    }
 }
 
 }  // namespace ostrel

@@ -48,6 +48,11 @@ inline bool listsBefore(const MessageRow &a, const MessageRow &b)
     return a.storageIndex < b.storageIndex;
 }
 
+// Makes room for n rows. A large list asks the system for huge pages where
+// it has them: touching tens of megabytes of new rows page by page costs
+// more than building them.
+void reserveRows(QList<MessageRow> &rows, qsizetype n);
+
 // Puts rows in list order. The keys are sorted, not the rows: each row then
 // moves once rather than at every step of the sort.
 void sortRows(QList<MessageRow> &rows);

@@ -114,7 +114,7 @@ struct PSTActor::State {
         return messages;
     }
 
-    void list(const QUuid &folderId, QPromise<RowChunk> &promise)
+    void list(const QUuid &folderId, qint64 expected, QPromise<RowChunk> &promise)
     {
         forgetRows();
         RowChunk last;
@@ -125,18 +125,25 @@ struct PSTActor::State {
             promise.addResult(std::move(last));
             return;
         }
-        // The first rows go out at once (the first screen); later parts grow,
-        // so that the receiver merges few of them.
+        // The first rows go out at once (the first screen), then a few larger
+        // parts while the folder is read, each a sorted copy of the rows
+        // just read. The last part is every row of the folder, sorted here:
+        // the receiver swaps it in rather than merging a large folder into
+        // what it shows.
         constexpr qsizetype kFirstPart = 256;
-        constexpr qsizetype kLargestPart = 16384;
+        constexpr qsizetype kProgressRows = 16384;  // rows sent ahead, at most
+        constexpr qint64 kReservedRows = 1'000'000;
         // Row ids count up from one random id per listing: ids of an
         // earlier listing never name rows of this one.
         constexpr qint64 kMaxRows = std::numeric_limits<quint32>::max();
         listingBase = QUuid::createUuid();
         qsizetype partSize = kFirstPart;
+        qsizetype sent = 0;  // rows of `all` sent ahead
         qint64 index = 0;
-        RowChunk part;
-        part.rows->reserve(partSize);
+        // Room for the rows the folder says it holds (a count from the file,
+        // so capped): the list then never grows by copying every row.
+        QList<MessageRow> all;
+        reserveRows(all, qsizetype(std::clamp<qint64>(expected, 0, kReservedRows)));
         // Shared texts for this listing only; the pool is bounded and goes
         // when the listing ends, the rows keep what they share.
         TextPool pool;
@@ -149,20 +156,26 @@ struct PSTActor::State {
                 MessageRow row = rules::rowRecord(raw, index, &pool);
                 row.id = rowId(index++);
                 rowNodes.append(raw.node);
-                part.rows->append(std::move(row));
+                all.append(std::move(row));
             }
-            if (part.rows->size() >= partSize) {
+            if (sent < kProgressRows && all.size() - sent >= partSize) {
+                RowChunk part;
+                *part.rows = all.mid(sent);
                 sortRows(*part.rows);
-                promise.addResult(std::exchange(part, {}));
-                partSize = std::min(partSize * 4, kLargestPart);
-                part.rows->reserve(partSize);
+                sent = all.size();
+                promise.addResult(std::move(part));
+                partSize *= 4;
             }
             return true;
         });
         if (promise.isCanceled())
             return;
-        last.rows = std::move(part.rows);
-        sortRows(*last.rows);
+        sortRows(all);
+        // A count that promised far more rows than came gives the rest back.
+        if (all.capacity() > all.size() + all.size() / 4 + kFirstPart)
+            all.squeeze();
+        *last.rows = std::move(all);
+        last.whole = true;
         if (!listing) {
             last.error = listing.error();
         } else {
@@ -306,10 +319,26 @@ QFuture<PSTResult<QList<MailMessage>>> PSTActor::loadMessages(const MailFolder &
         [state = m_state.get(), id = folder.id, offset, limit] { return state->load(id, offset, limit); });
 }
 
+QList<MessageRow> listedRows(const QList<RowChunk> &parts)
+{
+    QList<MessageRow> rows;
+    for (const RowChunk &part : parts) {
+        if (!part.rows)
+            continue;
+        if (part.whole)
+            return *part.rows;
+        rows.append(*part.rows);
+    }
+    sortRows(rows);
+    return rows;
+}
+
 QFuture<RowChunk> PSTActor::listFolder(const MailFolder &folder)
 {
     return m_executor->submitWithPromise<RowChunk>(
-        [state = m_state.get(), id = folder.id](QPromise<RowChunk> &promise) { state->list(id, promise); });
+        [state = m_state.get(), id = folder.id, expected = folder.messageCount](QPromise<RowChunk> &promise) {
+            state->list(id, expected, promise);
+        });
 }
 
 QFuture<PSTResult<MailMessage>> PSTActor::readMessage(const QUuid &rowId)

@@ -36,14 +36,17 @@ struct AttachmentSaveError {
 };
 
 // A part of a folder's listing. Rows arrive over several parts, each part
-// in list order (sorted on the reader's thread); the last part says what
-// could not be read.
+// in list order (sorted on the reader's thread). The last part says what
+// could not be read; when `whole`, it holds every row of the listing in
+// list order, and replaces the parts before it (which were sent ahead so
+// that the first screen need not wait for the whole folder).
 struct RowChunk {
     // Shared, so that the receiver can take the rows out: a future keeps a
     // copy of every result it delivered, which would otherwise hold a second
     // list of every row of the folder.
     std::shared_ptr<QList<MessageRow>> rows = std::make_shared<QList<MessageRow>>();
     bool last = false;
+    bool whole = false;
     std::optional<PSTError> error;   // the folder could not be listed at all
     qint64 unreadable = 0;           // rows the archive would not give
     std::optional<QString> failure;  // why
@@ -51,6 +54,9 @@ struct RowChunk {
     // The part's rows, moved out of it: a second take gives none.
     QList<MessageRow> takeRows() const { return rows ? std::exchange(*rows, {}) : QList<MessageRow>(); }
 };
+
+// Every row of a finished listing's parts, in list order.
+QList<MessageRow> listedRows(const QList<RowChunk> &parts);
 
 // Whether a text matches a search; called on the actor's thread.
 using TextMatcher = std::function<bool(const QString &text)>;

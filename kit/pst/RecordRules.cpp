@@ -128,6 +128,19 @@ std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id)
     return found;
 }
 
+std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id, TextPool *pool)
+{
+    if (!pool)
+        return nonEmptyText(bag, id);
+    const PropertyValue *value = bag.find(id);
+    if (!value || (value->type != PropertyType::string && value->type != PropertyType::string8))
+        return std::nullopt;
+    QString found = pool->fromStored(value->type, value->bytes, [value] { return text(*value).value_or(QString()); });
+    if (found.isEmpty())
+        return std::nullopt;
+    return found;
+}
+
 std::optional<quint32> integer32(const PropertyBag &bag, quint16 id)
 {
     return fixed<quint32>(bag, id, PropertyType::integer32);
@@ -266,30 +279,31 @@ bool isRead(const PropertyBag &bag)
     return (integer32(bag, RowColumn::messageFlags).value_or(kRead) & kRead) != 0;
 }
 
-QString senderName(const PropertyBag &bag)
+QString senderName(const PropertyBag &bag, TextPool *pool)
 {
-    if (auto name = nonEmptyText(bag, RowColumn::senderName))
+    if (auto name = nonEmptyText(bag, RowColumn::senderName, pool))
         return *name;
-    return nonEmptyText(bag, RowColumn::sentRepresentingName).value_or(QString());
+    return nonEmptyText(bag, RowColumn::sentRepresentingName, pool).value_or(QString());
 }
 
 namespace {
 // The first non-empty SMTP address among smtpIds, else the stored address
 // whatever its type (an SMTP one, or an Exchange X.500 one as the last resort).
-QString preferredAddress(const PropertyBag &bag, std::initializer_list<quint16> smtpIds, quint16 addressId)
+QString preferredAddress(const PropertyBag &bag, std::initializer_list<quint16> smtpIds, quint16 addressId,
+                         TextPool *pool)
 {
     for (const quint16 id : smtpIds) {
-        if (auto address = nonEmptyText(bag, id))
+        if (auto address = nonEmptyText(bag, id, pool))
             return *address;
     }
-    return nonEmptyText(bag, addressId).value_or(QString());
+    return nonEmptyText(bag, addressId, pool).value_or(QString());
 }
 }  // namespace
 
-QString senderAddress(const PropertyBag &bag)
+QString senderAddress(const PropertyBag &bag, TextPool *pool)
 {
     return preferredAddress(bag, {RowColumn::senderSmtpAddress, RowColumn::sentRepresentingSmtpAddress},
-                            RowColumn::senderEmail);
+                            RowColumn::senderEmail, pool);
 }
 
 QString recipientText(const PropertyBag &recipient)
@@ -297,7 +311,7 @@ QString recipientText(const PropertyBag &recipient)
     QString name = nonEmptyText(recipient, Tag::displayName).value_or(QString());
     if (name.isEmpty())
         name = nonEmptyText(recipient, Tag::recipientDisplayName).value_or(QString());
-    const QString address = preferredAddress(recipient, {Tag::smtpAddress}, Tag::emailAddress);
+    const QString address = preferredAddress(recipient, {Tag::smtpAddress}, Tag::emailAddress, nullptr);
     if (name.isEmpty() || name == address)
         return address;
     if (address.isEmpty())
@@ -573,13 +587,12 @@ MailMessage messageRecord(const RawMessage &message)
 
 MessageRow rowRecord(const RawRow &row, qint64 storageIndex, TextPool *pool)
 {
-    const auto shared = [pool](QString text) { return pool ? pool->intern(std::move(text)) : text; };
     const PropertyBag &bag = row.columns;
     MessageRow record;
     record.storageIndex = storageIndex;
     record.subject = subject(text(bag, Tag::subject));
-    record.senderName = shared(senderName(bag));
-    record.senderEmail = shared(senderAddress(bag));
+    record.senderName = senderName(bag, pool);
+    record.senderEmail = senderAddress(bag, pool);
     record.date = messageDate(bag);
     record.isRead = isRead(bag);
     record.importance = importance(integer32(bag, Tag::importance));
@@ -589,10 +602,10 @@ MessageRow rowRecord(const RawRow &row, qint64 storageIndex, TextPool *pool)
         record.hasAttachments = has->bytes.at(0) != 0;
     else
         record.hasAttachments = (integer32(bag, RowColumn::messageFlags).value_or(0) & kHasAttachment) != 0;
-    record.messageClass = shared(nonEmptyText(bag, RowColumn::messageClass).value_or(QString()));
+    record.messageClass = nonEmptyText(bag, RowColumn::messageClass, pool).value_or(QString());
     record.size = qint64(integer32(bag, RowColumn::messageSize).value_or(0));
-    record.displayTo = shared(nonEmptyText(bag, RowColumn::displayTo).value_or(QString()));
-    record.displayCc = shared(nonEmptyText(bag, RowColumn::displayCc).value_or(QString()));
+    record.displayTo = nonEmptyText(bag, RowColumn::displayTo, pool).value_or(QString());
+    record.displayCc = nonEmptyText(bag, RowColumn::displayCc, pool).value_or(QString());
     return record;
 }
 

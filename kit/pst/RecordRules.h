@@ -63,6 +63,8 @@ std::optional<QString> text(const PropertyValue &value);
 std::optional<QString> text(const PropertyBag &bag, quint16 id);
 // The same, with an empty text counting as none.
 std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id);
+// The same, with equal stored values decoded once and shared through pool.
+std::optional<QString> nonEmptyText(const PropertyBag &bag, quint16 id, TextPool *pool);
 std::optional<quint32> integer32(const PropertyBag &bag, quint16 id);
 std::optional<quint64> filetime(const PropertyBag &bag, quint16 id);
 QString windows1252(QByteArrayView bytes);
@@ -103,11 +105,11 @@ double messageDate(const PropertyBag &bag);
 // Whether PidTagMessageFlags marks the message read; read when it has no flags.
 bool isRead(const PropertyBag &bag);
 // The sender's name: the sender's, else the represented sender's.
-QString senderName(const PropertyBag &bag);
+QString senderName(const PropertyBag &bag, TextPool *pool = nullptr);
 // The sender's address, preferring SMTP: the sender's SMTP address, the
 // represented sender's, and only then the stored address, whose type may
 // be SMTP or Exchange (X.500).
-QString senderAddress(const PropertyBag &bag);
+QString senderAddress(const PropertyBag &bag, TextPool *pool = nullptr);
 // A recipient as "Name <address>", the name or the address alone, empty
 // when it has neither; the address prefers SMTP as the sender's does.
 QString recipientText(const PropertyBag &recipient);

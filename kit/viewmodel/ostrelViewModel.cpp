@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QPromise>
 #include <QSaveFile>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace ostrel {
@@ -173,9 +174,18 @@ void ostrelViewModel::clearRows()
     m_previews.clear();
     m_previewsAsked.clear();
     // Let go of the memory too: a large folder's rows are many megabytes.
-    m_rows = QList<MessageRow>();
-    m_shownRows = QList<MessageRow>();
+    releaseRows(std::exchange(m_rows, {}));
+    releaseRows(std::exchange(m_shownRows, {}));
     emit rowsChanged();
+}
+
+void ostrelViewModel::releaseRows(QList<MessageRow> &&rows)
+{
+    // Freeing a few hundred thousand rows takes longer than a frame: that
+    // happens off the main thread.
+    if (rows.size() <= kFreeInPlaceRows || !rows.isDetached())
+        return;
+    QThreadPool::globalInstance()->start([old = std::move(rows)]() mutable { old = QList<MessageRow>(); });
 }
 
 void ostrelViewModel::setSelectedMessage(const std::optional<MailMessage> &value)
@@ -319,9 +329,6 @@ QFuture<void> ostrelViewModel::selectFolder(const MailFolder &folder)
     }
     setIsLoading(true);
     m_listingComplete = false;
-    // Room for every row at once: the list never grows by copying all the
-    // rows in hand. The count comes from the archive, so it is capped.
-    m_rows.reserve(qsizetype(std::clamp<qint64>(folder.messageCount, 0, kMaxReservedRows)));
     m_listing = m_actor->listFolder(folder);
     m_listingWatcher.setFuture(m_listing);
     // The continuation takes what the watcher has not yet delivered, so the
@@ -343,17 +350,24 @@ void ostrelViewModel::takeListingResults()
     if (available <= m_listingTaken)
         return;
     bool last = false;
+    bool replaced = false;
     for (; m_listingTaken < available; ++m_listingTaken) {
-        // Each part comes sorted (the reader sorts it on its own thread);
-        // merged into the rows in hand, the whole list stays newest first,
-        // ties in storage order.
         const RowChunk chunk = m_listing.resultAt(m_listingTaken);
         QList<MessageRow> part = chunk.takeRows();
-        if (!m_searchText.isEmpty() && !isSearchingRows()) {
-            // Only the new rows need the search; the shown ones stay.
-            mergeRows(m_shownRows, searchRows(part, *m_matcher, m_bodyMatches));
+        if (chunk.whole) {
+            // Every row, sorted on the reader: it takes the place of the
+            // parts sent ahead.
+            releaseRows(std::exchange(m_rows, std::move(part)));
+            replaced = true;
+        } else {
+            // A part sent ahead comes sorted too; merged into the rows in
+            // hand, the list stays newest first, ties in storage order.
+            if (!m_searchText.isEmpty() && !isSearchingRows()) {
+                // Only the new rows need the search; the shown ones stay.
+                mergeRows(m_shownRows, searchRows(part, *m_matcher, m_bodyMatches));
+            }
+            mergeRows(m_rows, std::move(part));
         }
-        mergeRows(m_rows, std::move(part));
         if (chunk.last) {
             last = true;
             m_unreadableRows = chunk.unreadable;
@@ -362,10 +376,12 @@ void ostrelViewModel::takeListingResults()
                 setErrorMessage(describeError(*chunk.error));
         }
     }
-    // Room for the folder was made at the start; a count that promised far
-    // more rows than came gives the rest back.
-    if (last && m_rows.capacity() > m_rows.size() + m_rows.size() / 4 + kListChunkSlack)
-        m_rows.squeeze();
+    // The shown rows of a search are found again in the rows that replaced
+    // the parts, a slice at a time.
+    if (replaced && !m_searchText.isEmpty() && !isSearchingRows()) {
+        releaseRows(std::exchange(m_shownRows, {}));
+        m_searchCursor = 0;
+    }
     // Complete before the rows are announced, so the list's note sees it.
     m_listingComplete = last;
     if (isSearchingRows())
@@ -414,7 +430,7 @@ void ostrelViewModel::refreshShownRows()
     m_searchSlicer.stop();
     m_searchCursor = -1;
     if (m_searchText.isEmpty()) {
-        m_shownRows = QList<MessageRow>();
+        releaseRows(std::exchange(m_shownRows, {}));
     } else if (m_rows.size() > kSearchSlice) {
         startSlicedSearch();
         return;
@@ -427,7 +443,7 @@ void ostrelViewModel::refreshShownRows()
 void ostrelViewModel::startSlicedSearch()
 {
     m_searchCursor = 0;
-    m_shownRows = QList<MessageRow>();
+    releaseRows(std::exchange(m_shownRows, {}));
     searchSlice();  // the top of the list at once
 }
 

@@ -126,9 +126,7 @@ public:
     static constexpr qsizetype kSearchSlice = 8192;
     static constexpr qint64 kSearchSliceMs = 8;
     static constexpr qsizetype kSearchBlock = 512;  // rows between looks at the clock
-    // Rows made room for before a folder's rows arrive, at most.
-    static constexpr qint64 kMaxReservedRows = 1'000'000;
-    static constexpr qsizetype kListChunkSlack = 1024;
+    static constexpr qsizetype kFreeInPlaceRows = 8192;  // more rows are freed on a worker thread
     bool isSearchingRows() const { return m_searchCursor >= 0; }
 
     // Preview lines, read lazily for the rows on screen and kept in a
@@ -173,6 +171,7 @@ private:
     void setFolders(const QList<MailFolder> &value);
     void setSelectedFolder(const std::optional<MailFolder> &value);
     void clearRows();
+    void releaseRows(QList<MessageRow> &&rows);
     void takeListingResults();
     void finishListing();
     void refreshShownRows();

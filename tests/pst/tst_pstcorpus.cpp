@@ -172,12 +172,11 @@ private slots:
         collect(opened.value(), all);
         for (const MailFolder &folder : std::as_const(all)) {
             QFuture<RowChunk> listing = actor.listFolder(folder);
-            QList<MessageRow> rows;
             for (const RowChunk &chunk : listing.results()) {
                 QVERIFY2(!chunk.error, qPrintable(folder.name));
                 QCOMPARE(chunk.unreadable, qint64(0));
-                rows.append(*chunk.rows);
             }
+            QList<MessageRow> rows = listedRows(listing.results());
             // Parts come in list order; the records come in storage order.
             std::sort(rows.begin(), rows.end(),
                       [](const MessageRow &a, const MessageRow &b) { return a.storageIndex < b.storageIndex; });
@@ -269,12 +268,12 @@ private slots:
         QVERIFY(search);
         QVERIFY(search->searchFolder);
         QVERIFY(search->messageCount > 0);
-        QList<MessageRow> rows;
-        for (const RowChunk &chunk : actor.listFolder(*search).results()) {
+        const QList<RowChunk> parts = actor.listFolder(*search).results();
+        for (const RowChunk &chunk : parts) {
             QVERIFY(!chunk.error);
             QCOMPARE(chunk.unreadable, qint64(0));
-            rows.append(*chunk.rows);
         }
+        const QList<MessageRow> rows = listedRows(parts);
         QCOMPARE(rows.size(), search->messageCount);
         for (const MessageRow &row : std::as_const(rows)) {
             const auto message = actor.readMessage(row.id).result();

@@ -344,10 +344,8 @@ private slots:
         auto listing = actor.listFolder(*bodies);
         QVERIFY(test::waitFor(listing));
         QHash<QString, QUuid> ids;
-        for (const RowChunk &chunk : listing.results()) {
-            for (const MessageRow &row : *chunk.rows)
-                ids.insert(row.subject, row.id);
-        }
+        for (const MessageRow &row : listedRows(listing.results()))
+            ids.insert(row.subject, row.id);
         QCOMPARE(ids.size(), 6);
         auto previews = actor.readPreviews(ids.values());
         QVERIFY(test::waitFor(previews));
@@ -384,12 +382,7 @@ private slots:
         QVERIFY(many);
         const auto list = [&actor](const MailFolder &folder) {
             auto listing = actor.listFolder(folder);
-            QList<MessageRow> rows;
-            if (test::waitFor(listing)) {
-                for (const RowChunk &chunk : listing.results())
-                    rows.append(*chunk.rows);
-            }
-            return rows;
+            return test::waitFor(listing) ? listedRows(listing.results()) : QList<MessageRow>();
         };
         const QList<MessageRow> first = list(*many);
         QCOMPARE(first.size(), 250);

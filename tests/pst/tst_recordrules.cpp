@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
+#include <cstring>
 #include <sys/stat.h>
 
 using namespace ostrel;
@@ -436,6 +437,31 @@ private slots:
         MessageRow changed = b;
         changed.senderName.append(QLatin1Char('!'));
         QCOMPARE(a.senderName, QStringLiteral("Ann"));
+        // The same text stored 8-bit is the same shared text.
+        RawRow narrow;
+        narrow.columns.insert(Tag::senderName, PropertyValue{PropertyType::string8, QByteArrayLiteral("Ann")});
+        QCOMPARE(rules::rowRecord(narrow, 3, &pool).senderName.constData(), a.senderName.constData());
+    }
+
+    // A listing's values point into a buffer that goes with its chunk: the
+    // pool keeps its own copy of what it saw (a dangling one is a
+    // use-after-free for the sanitizer build), and a later equal value finds it.
+    void sharedTextsOutliveTheirBuffer()
+    {
+        TextPool pool;
+        QString first;
+        {
+            const QByteArray buffer = stored::text(QStringLiteral("Ann")).bytes;
+            RawRow r;
+            r.columns.insert(Tag::senderName,
+                             PropertyValue{PropertyType::string, QByteArray::fromRawData(buffer.constData(), buffer.size())});
+            first = rules::rowRecord(r, 0, &pool).senderName;
+        }
+        RawRow again;
+        again.columns.insert(Tag::senderName, stored::text(QStringLiteral("Ann")));
+        const QString second = rules::rowRecord(again, 1, &pool).senderName;
+        QCOMPARE(second, QStringLiteral("Ann"));
+        QCOMPARE(second.constData(), first.constData());
     }
 
     void textPoolIsBounded()

@@ -12,6 +12,7 @@
 #include <QFutureWatcher>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -306,6 +307,7 @@ std::optional<QJsonObject> probeListing(const QString &path, EngineChoice engine
     // go for a folder that holds nothing; then the folder is listed again.
     const qint64 heapWithRows = heapBytesInUse();
     await(vm.selectFolder(MailFolder{}));
+    QThreadPool::globalInstance()->waitForDone();  // a large folder's rows are freed there
     const qint64 heapWithoutRows = heapBytesInUse();
     await(vm.selectFolder(largest));
     QList<QUuid> picked;

@@ -90,10 +90,9 @@ std::optional<QJsonObject> probeLargestRtfMessage(const QString &corpusDir, int 
     QFuture<RowChunk> listing = actor.listFolder(*folder);
     listing.waitForFinished();
     std::optional<QUuid> row;
-    for (const RowChunk &chunk : listing.results())
-        for (const MessageRow &r : *chunk.rows)
-            if (r.storageIndex == best.position)
-                row = r.id;
+    for (const MessageRow &r : listedRows(listing.results()))
+        if (r.storageIndex == best.position)
+            row = r.id;
     if (!row) {
         *error = QStringLiteral("%1: row %2 not listed").arg(best.archive).arg(best.position);
         return std::nullopt;

@@ -14,9 +14,9 @@ int printRows(PSTActor &actor, const MailFolder &folder, const QString &search, 
 {
     QFuture<RowChunk> listing = actor.listFolder(folder);
     listing.waitForFinished();
-    QList<MessageRow> rows;
-    for (const RowChunk &chunk : listing.results()) {
-        rows.append(*chunk.rows);
+    const QList<RowChunk> parts = listing.results();
+    const QList<MessageRow> listed = listedRows(parts);
+    for (const RowChunk &chunk : parts) {
         if (chunk.error) {
             err << chunk.error->errorDescription() << '\n';
             return 1;
@@ -24,7 +24,7 @@ int printRows(PSTActor &actor, const MailFolder &folder, const QString &search, 
         if (chunk.last && (chunk.unreadable > 0 || chunk.failure))
             err << chunk.unreadable << " rows could not be read: " << chunk.failure.value_or(QString()) << '\n';
     }
-    sortRows(rows);
+    QList<MessageRow> rows = listed;
     if (!search.isEmpty()) {
         QList<QUuid> ids;
         for (const MessageRow &row : std::as_const(rows))

@@ -220,6 +220,9 @@ Result<PackedRows> TableContext::packedRows(qint64 first, qint64 count, const QL
     const qint64 wanted = std::clamp<qint64>(count, 0, 4096);
     out.rowIds.reserve(wanted);
     out.cells.reserve(wanted * ids.size());
+    // Room for the row matrix's share and a few short texts per row, so the
+    // buffer seldom grows by copying.
+    out.bytes.resize(qsizetype(std::min<qint64>(wanted * (m_info.rowSize + 256), 4 * 1024 * 1024)));
     qsizetype used = 0;
     auto visited = visitRows(first, count, ids, maxValueBytes,
                              [&](quint32 rowId, const std::vector<std::optional<CellView>> &cells) {
