@@ -181,12 +181,17 @@ QByteArray charsetFromContent(const QByteArray &content)
 
 // The charset an HTML document states in a meta element of its beginning:
 // <meta charset=...> or <meta http-equiv="Content-Type" content="...; charset=...">.
+// Read in place, case-insensitively: only the names and values it keeps are
+// lower-cased, not the whole beginning of every body.
 QByteArray declaredCharset(const QByteArray &html)
 {
-    const QByteArray head = html.left(kMetaScanLimit).toLower();
+    const QByteArrayView head = QByteArrayView(html).first(std::min<qsizetype>(html.size(), kMetaScanLimit));
     const qsizetype size = head.size();
-    const auto startsAt = [&head](qsizetype at, const char *text) {
-        return QByteArrayView(head).sliced(at).startsWith(text);
+    const auto startsAt = [&head](qsizetype at, QByteArrayView text) {
+        return head.size() - at >= text.size() && qstrnicmp(head.data() + at, text.data(), size_t(text.size())) == 0;
+    };
+    const auto is = [](QByteArrayView name, QByteArrayView lower) {
+        return name.size() == lower.size() && qstrnicmp(name.data(), lower.data(), size_t(lower.size())) == 0;
     };
     qsizetype p = 0;
     while ((p = head.indexOf('<', p)) >= 0) {
@@ -199,8 +204,7 @@ QByteArray declaredCharset(const QByteArray &html)
         }
         if (startsAt(p, "<body"))
             return {};
-        const bool isMeta = startsAt(p, "<meta") && p + 5 < size
-                            && (isSpace(head.at(p + 5)) || head.at(p + 5) == '/');
+        const bool isMeta = startsAt(p, "<meta") && p + 5 < size && (isSpace(head.at(p + 5)) || head.at(p + 5) == '/');
         if (!isMeta) {
             ++p;
             continue;
@@ -215,10 +219,10 @@ QByteArray declaredCharset(const QByteArray &html)
             const qsizetype nameStart = p;
             while (p < size && !isSpace(head.at(p)) && head.at(p) != '=' && head.at(p) != '>')
                 ++p;
-            const QByteArray name = head.mid(nameStart, p - nameStart);
+            const QByteArrayView name = head.sliced(nameStart, p - nameStart);
             while (p < size && isSpace(head.at(p)))
                 ++p;
-            QByteArray value;
+            QByteArrayView value;
             if (p < size && head.at(p) == '=') {
                 ++p;
                 while (p < size && isSpace(head.at(p)))
@@ -228,21 +232,21 @@ QByteArray declaredCharset(const QByteArray &html)
                     const qsizetype close = head.indexOf(quote, p);
                     if (close < 0)
                         return {};
-                    value = head.mid(p, close - p);
+                    value = head.sliced(p, close - p);
                     p = close + 1;
                 } else {
                     const qsizetype valueStart = p;
                     while (p < size && !isSpace(head.at(p)) && head.at(p) != '>')
                         ++p;
-                    value = head.mid(valueStart, p - valueStart);
+                    value = head.sliced(valueStart, p - valueStart);
                 }
             }
-            if (name == "charset")
-                charset = value;
-            else if (name == "http-equiv")
-                httpEquiv = value.trimmed();
-            else if (name == "content")
-                content = value;
+            if (is(name, "charset"))
+                charset = value.toByteArray().toLower();
+            else if (is(name, "http-equiv"))
+                httpEquiv = value.toByteArray().toLower().trimmed();
+            else if (is(name, "content"))
+                content = value.toByteArray().toLower();
         }
         if (!charset.trimmed().isEmpty())
             return charset;

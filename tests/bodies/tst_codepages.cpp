@@ -177,6 +177,12 @@ private slots:
         QTest::newRow("meta after body is ignored")
             << QByteArray("<html><body>") + cyrillic + "<meta charset=windows-1252></body>" << CodePage(1251) << none
             << QStringLiteral("<html><body>Привет<meta charset=windows-1252></body>");
+        const QByteArray shouted("<META HTTP-EQUIV=\"CONTENT-TYPE\" CONTENT=\"TEXT/HTML; CHARSET=WINDOWS-1251\">");
+        QTest::newRow("meta in upper case throughout") << page(shouted, cyrillic) << none << CodePage(1252)
+                                                       << shown("Привет", shouted);
+        QTest::newRow("meta after an upper-case body is ignored")
+            << QByteArray("<HTML><BODY>") + cyrillic + "<META CHARSET=WINDOWS-1252></BODY>" << CodePage(1251) << none
+            << QStringLiteral("<HTML><BODY>Привет<META CHARSET=WINDOWS-1252></BODY>");
         QTest::newRow("meta far beyond the head is ignored")
             << "<html><head>" + QByteArray(20000, ' ') + "<meta charset=windows-1251>" + cyrillic << none << none
             << "<html><head>" + QString(20000, u' ') + "<meta charset=windows-1251>Ïðèâåò";
