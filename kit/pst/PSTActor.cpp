@@ -126,12 +126,13 @@ struct PSTActor::State {
             return;
         }
         // The first rows go out at once (the first screen), then a few larger
-        // parts while the folder is read, each a sorted copy of the rows
-        // just read. The last part is every row of the folder, sorted here:
-        // the receiver swaps it in rather than merging a large folder into
-        // what it shows.
+        // parts while much of the folder is still to read, each a sorted copy
+        // of the rows just read. The last part is every row of the folder,
+        // sorted here: the receiver swaps it in rather than merging a large
+        // folder into what it shows.
         constexpr qsizetype kFirstPart = 256;
         constexpr qsizetype kProgressRows = 16384;  // rows sent ahead, at most
+        constexpr qint64 kAheadFactor = 4;
         constexpr qint64 kReservedRows = 1'000'000;
         // Row ids count up from one random id per listing: ids of an
         // earlier listing never name rows of this one.
@@ -142,8 +143,10 @@ struct PSTActor::State {
         qint64 index = 0;
         // Room for the rows the folder says it holds (a count from the file,
         // so capped): the list then never grows by copying every row.
+        const qsizetype reserved = qsizetype(std::clamp<qint64>(expected, 0, kReservedRows));
         QList<MessageRow> all;
-        reserveRows(all, qsizetype(std::clamp<qint64>(expected, 0, kReservedRows)));
+        reserveRows(all, reserved);
+        rowNodes.reserve(reserved);
         // Shared texts for this listing only; the pool is bounded and goes
         // when the listing ends, the rows keep what they share.
         TextPool pool;
@@ -158,7 +161,13 @@ struct PSTActor::State {
                 rowNodes.append(raw.node);
                 all.append(std::move(row));
             }
-            if (sent < kProgressRows && all.size() - sent >= partSize) {
+            // A part ahead is worth its copy only while the rest of the
+            // folder is far off; the first screen always goes.
+            // A count the rows have passed says nothing of the rest: as many
+            // again, say.
+            const qint64 rest = expected >= all.size() ? expected - all.size() : all.size();
+            const bool farOff = sent == 0 || rest > kAheadFactor * partSize;
+            if (sent < kProgressRows && all.size() - sent >= partSize && farOff) {
                 RowChunk part;
                 *part.rows = all.mid(sent);
                 sortRows(*part.rows);

@@ -382,6 +382,43 @@ private slots:
         QCOMPARE(vm->shownRows(), vm->rows());
     }
 
+    // Parts go ahead while much of the folder is still to read: the first
+    // screen always, a larger part only when the rest is several times
+    // larger than it. Rows reach the reader 200 at a time here.
+    void partsGoAheadWhileTheRestIsFarOff_data()
+    {
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<QList<qsizetype>>("ahead");
+        QTest::newRow("one screen") << 150 << QList<qsizetype>{};
+        QTest::newRow("1,400") << 1400 << QList<qsizetype>{400};
+        QTest::newRow("6,000") << 6000 << QList<qsizetype>{400, 1200};
+        QTest::newRow("30,000") << 30000 << QList<qsizetype>{400, 1200, 4200};
+    }
+
+    void partsGoAheadWhileTheRestIsFarOff()
+    {
+        QFETCH(int, messages);
+        QFETCH(QList<qsizetype>, ahead);
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        for (int i = 0; i < messages; ++i)
+            archive->addMessage(inbox, test::mail(QStringLiteral("note %1").arg(i)));
+        auto actor = memoryActor({{QStringLiteral("parts.pst"), archive}}, {});
+        auto opened = actor->openFile(placeholder(QStringLiteral("parts.pst")));
+        QVERIFY(test::waitFor(opened));
+        QVERIFY(opened.result());
+        const auto inboxFolder = ostrelViewModel::firstInbox(opened.result().value());
+        QVERIFY(inboxFolder);
+        QFuture<RowChunk> listing = actor->listFolder(*inboxFolder);
+        QVERIFY(test::waitFor(listing));
+        QList<qsizetype> sent;
+        for (int i = 0; i + 1 < listing.resultCount(); ++i)
+            sent.append(listing.resultAt(i).rows->size());
+        QCOMPARE(sent, ahead);
+        QVERIFY(listing.resultAt(listing.resultCount() - 1).whole);
+        QCOMPARE(listing.resultAt(listing.resultCount() - 1).rows->size(), messages);
+    }
+
     // A listing's rows are held once: each part comes sorted, the future
     // that delivered a part lets go of it once its rows are taken, and the
     // rows shown without a search are the rows themselves.
