@@ -150,7 +150,7 @@ struct PSTActor::State {
         // Shared texts for this listing only; the pool is bounded and goes
         // when the listing ends, the rows keep what they share.
         TextPool pool;
-        auto listing = engine->listFolder(found.value(), [&](QList<RawRow> &&chunk) {
+        auto listing = engine->listFolder(found.value(), [&](const QList<RawRow> &chunk) {
             if (promise.isCanceled())
                 return false;
             for (const RawRow &raw : chunk) {

@@ -90,11 +90,14 @@ Expected<RawListing, PSTError> MemoryEngine::listFolder(quint32 folder, const Ro
             row.columns.remove(body);
         chunk.append(row);
         ++listing.rows;
-        if (chunk.size() >= kChunk && !sink(std::exchange(chunk, {})))
-            return listing;
+        if (chunk.size() >= kChunk) {
+            if (!sink(std::as_const(chunk)))
+                return listing;
+            chunk.clear();
+        }
     }
     if (!chunk.isEmpty())
-        sink(std::move(chunk));
+        sink(std::as_const(chunk));
     return listing;
 }
 

@@ -20,8 +20,9 @@ inline constexpr int kDeepestAttachedMessage = 16;
 using InlineDataPolicy = std::function<bool(const PropertyBag &attachment, qint64 dataSize)>;
 
 // Receives a folder's rows in chunks, first rows first; false stops the
-// listing.
-using RowSink = std::function<bool(QList<RawRow> &&chunk)>;
+// listing. The rows stay the engine's, which may refill them for the next
+// chunk: a sink copies what it keeps.
+using RowSink = std::function<bool(const QList<RawRow> &chunk)>;
 
 // Receives an attachment's bytes in chunks; false stops the stream.
 using ByteSink = std::function<bool(QByteArrayView chunk)>;

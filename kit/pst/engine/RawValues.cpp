@@ -23,16 +23,6 @@ void PropertyBag::insert(quint16 id, PropertyValue value)
         m_tagged.insert(at, Tagged{id, std::move(value)});
 }
 
-bool PropertyBag::assignTagged(QList<Tagged> &&tagged)
-{
-    for (qsizetype i = 1; i < tagged.size(); ++i) {
-        if (tagged[i - 1].id >= tagged[i].id)
-            return false;
-    }
-    m_tagged = std::move(tagged);
-    return true;
-}
-
 void PropertyBag::remove(quint16 id)
 {
     const qsizetype at = position(id);

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -83,13 +84,23 @@ public:
     };
 
     void insert(quint16 id, PropertyValue value);
-    // Takes tagged values whose ids strictly ascend, as a bag's own list
-    // (one move, no insert per value); false, and the bag unchanged, when
-    // they do not ascend.
-    bool assignTagged(QList<Tagged> &&tagged);
     void insert(const PropertyName &name, PropertyValue value) { m_named.insert(name, std::move(value)); }
     void remove(quint16 id);
     void reserve(qsizetype tagged) { m_tagged.reserve(tagged); }
+    // Refilled in place with tagged values alone, keeping the room it had:
+    // a bag refilled row after row allocates once. fill(out) writes at most
+    // `most` values to out, ids strictly ascending, and returns how many.
+    template <typename Fill>
+    void refill(qsizetype most, Fill &&fill)
+    {
+        m_named.clear();
+        m_tagged.resize(most);
+        const qsizetype filled = fill(m_tagged.data());
+        Q_ASSERT(filled <= most);
+        Q_ASSERT(std::is_sorted(m_tagged.cbegin(), m_tagged.cbegin() + filled,
+                                [](const Tagged &a, const Tagged &b) { return a.id < b.id; }));
+        m_tagged.resize(filled);
+    }
 
     const PropertyValue *find(quint16 id) const
     {

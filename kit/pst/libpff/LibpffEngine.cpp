@@ -161,13 +161,14 @@ Expected<RawListing, PSTError> LibpffEngine::listFolder(quint32 folder, const Ro
         chunk.append(RawRow{message.value()->node(), message.value()->properties(columns), {}});
         if (chunk.size() == kRowsPerChunk) {
             listing.rows += chunk.size();
-            if (!sink(std::exchange(chunk, {})))
+            if (!sink(std::as_const(chunk)))
                 return listing;
+            chunk.clear();
         }
     }
     if (!chunk.isEmpty()) {
         listing.rows += chunk.size();
-        sink(std::move(chunk));
+        sink(std::as_const(chunk));
     }
     return listing;
 }

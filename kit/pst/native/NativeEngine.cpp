@@ -252,6 +252,9 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     // Cells in ascending id order fill each row's bag by appending.
     std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
+    // One chunk of rows, refilled in place: each row's bag keeps its room,
+    // so a listing allocates per chunk, not per row.
+    QList<RawRow> chunk;
     for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
         auto rows = table->packedRows(first, kListChunk, ids, kRowValueLimit);
         if (!rows) {
@@ -260,23 +263,24 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
             return listing;
         }
         const pst::PackedRows &packed = rows.value();
-        QList<RawRow> chunk;
-        chunk.reserve(packed.rowIds.size());
+        chunk.resize(packed.rowIds.size());
         for (qsizetype r = 0; r < packed.rowIds.size(); ++r) {
             // List columns are never named properties: the cells go into
             // the bag as they are, pointing into the chunk's one buffer.
-            RawRow out{packed.rowIds[r], {}, packed.bytes};
-            QList<PropertyBag::Tagged> tagged(ids.size() + missing.size());
-            PropertyBag::Tagged *next = tagged.data();
+            RawRow &out = chunk[r];
+            out.node = packed.rowIds[r];
+            out.storage = packed.bytes;
             const pst::PackedRows::Cell *cells = packed.cells.constData() + r * ids.size();
-            for (qsizetype i = 0; i < ids.size(); ++i) {
-                if (cells[i].size < 0)
-                    continue;
-                const QByteArrayView v = packed.view(cells[i]);
-                *next++ = PropertyBag::Tagged{ids[i], PropertyValue{cells[i].type, QByteArray::fromRawData(v.data(), v.size())}};
-            }
-            tagged.resize(next - tagged.constData());
-            out.columns.assignTagged(std::move(tagged));  // ids ascend: sorted above
+            out.columns.refill(ids.size(), [&](PropertyBag::Tagged *next) {
+                const PropertyBag::Tagged *start = next;
+                for (qsizetype i = 0; i < ids.size(); ++i) {  // ids ascend: sorted above
+                    if (cells[i].size < 0)
+                        continue;
+                    const QByteArrayView v = packed.view(cells[i]);
+                    *next++ = PropertyBag::Tagged{ids[i], PropertyValue{cells[i].type, QByteArray::fromRawData(v.data(), v.size())}};
+                }
+                return qsizetype(next - start);
+            });
             if (!missing.isEmpty()) {
                 // A message that cannot be read keeps the row the table gives.
                 if (auto at = reader.locate(out.node)) {
@@ -286,10 +290,9 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
                     }
                 }
             }
-            chunk.append(std::move(out));
         }
         listing.rows += chunk.size();
-        if (!sink(std::move(chunk)))
+        if (!sink(std::as_const(chunk)))
             break;
     }
     return listing;

@@ -117,7 +117,7 @@ private:
             if (!f.children.readable())
                 m_c.failures << *f.children.failure;
             qint64 rows = 0;
-            auto listing = m_engine->listFolder(f.node, [&](QList<RawRow> &&chunk) {
+            auto listing = m_engine->listFolder(f.node, [&](const QList<RawRow> &chunk) {
                 rows += chunk.size();
                 return true;
             });

@@ -173,8 +173,13 @@ private slots:
         rich.addAttachment(small).addAttachment(large).addAttachment(embedded);
         m_rich = b.addMessage(m_inbox, rich);
         b.addMessage(m_inbox, message(QStringLiteral("Zweite")));
-        for (int i = 0; i < kMany; ++i)
-            m_manyIds.append(b.addMessage(m_many, message(QStringLiteral("Nachricht %1").arg(i))));
+        // Every third names its sender: rows differ in the cells they hold.
+        for (int i = 0; i < kMany; ++i) {
+            pw::Message m = message(QStringLiteral("Nachricht %1").arg(i));
+            if (i % 3 == 0)
+                m.senderName = QStringLiteral("Absender %1").arg(i);
+            m_manyIds.append(b.addMessage(m_many, m));
+        }
         QVERIFY2(b.finish(), qPrintable(b.errorString()));
     }
 
@@ -206,7 +211,7 @@ private slots:
         QVERIFY(engine.open(m_path).hasValue());
         QList<RawRow> rows;
         int chunks = 0;
-        auto listing = engine.listFolder(m_many, [&](QList<RawRow> &&chunk) {
+        auto listing = engine.listFolder(m_many, [&](const QList<RawRow> &chunk) {
             ++chunks;
             rows += chunk;
             return true;
@@ -220,10 +225,14 @@ private slots:
         for (int i = 0; i < kMany; ++i) {
             QCOMPARE(rows[i].node, m_manyIds[i]);
             QCOMPARE(text(rows[i].columns, 0x0037), QStringLiteral("Nachricht %1").arg(i));
+            // A row holds its own cells only, never one left from the row before.
+            QCOMPARE(rows[i].columns.contains(0x0042), i % 3 == 0);
+            if (i % 3 == 0)
+                QCOMPARE(text(rows[i].columns, 0x0042), QStringLiteral("Absender %1").arg(i));
         }
         // A sink that has enough stops the listing.
         int delivered = 0;
-        auto stopped = engine.listFolder(m_many, [&](QList<RawRow> &&chunk) {
+        auto stopped = engine.listFolder(m_many, [&](const QList<RawRow> &chunk) {
             delivered += int(chunk.size());
             return false;
         });
@@ -511,7 +520,7 @@ private slots:
                 for (const RawFolder &f : folders) {
                     QVERIFY2(f.children.readable(), qPrintable(entry.file));
                     qint64 listed = 0;
-                    auto listing = engine.listFolder(f.node, [&](QList<RawRow> &&chunk) {
+                    auto listing = engine.listFolder(f.node, [&](const QList<RawRow> &chunk) {
                         listed += chunk.size();
                         return true;
                     });
