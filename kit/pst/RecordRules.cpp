@@ -37,13 +37,11 @@ QString utf16le(QByteArrayView bytes)
     if (bytes.isEmpty())
         return QString();  // an empty view may have no data to copy from
     if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
-        // The stored units are the string's own: copy them, and leave only
-        // text with surrogates (which may be unpaired) to the decoder.
+        // The stored units are the string's own, unpaired surrogates and a
+        // leading byte order mark included: copied as they are.
         QString copied(bytes.size() / 2, Qt::Uninitialized);
         std::memcpy(copied.data(), bytes.data(), size_t(bytes.size()));
-        const bool surrogates = std::any_of(copied.cbegin(), copied.cend(), [](QChar c) { return c.isSurrogate(); });
-        if (!surrogates)
-            return copied;
+        return copied;
     }
     QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
     return decoder.decode(bytes);

@@ -510,6 +510,11 @@ private slots:
         QTest::newRow("lone high") << utf16(QStringLiteral("a")) + QByteArray("\x00\xD8", 2) + utf16(QStringLiteral("b"))
                                    << QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
         QTest::newRow("lone low") << QByteArray("\x00\xDC", 2) << QString(QChar(0xDC00));
+        // A stored mark is a unit like any other, whether or not surrogates follow.
+        QTest::newRow("mark, then a pair") << QByteArray("\xFF\xFE", 2) + utf16(QStringLiteral("a😀"))
+                                           << QChar(0xFEFF) + QStringLiteral("a😀");
+        QTest::newRow("mark, then text") << QByteArray("\xFF\xFE", 2) + utf16(QStringLiteral("ab"))
+                                         << QChar(0xFEFF) + QStringLiteral("ab");
         QTest::newRow("odd byte dropped") << utf16(QStringLiteral("ab")) + QByteArray("x") << QStringLiteral("ab");
         QTest::newRow("NUL ends") << utf16(QStringLiteral("ab")) + QByteArray(2, '\0') + utf16(QStringLiteral("c"))
                                   << QStringLiteral("ab");
