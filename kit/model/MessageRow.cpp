@@ -23,6 +23,19 @@ void reserveRows(QList<MessageRow> &rows, qsizetype n)
 #endif
 }
 
+namespace {
+void prefetchRow(const MessageRow *row)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    const char *bytes = reinterpret_cast<const char *>(row);
+    for (size_t line = 0; line < sizeof(MessageRow); line += 64)
+        __builtin_prefetch(bytes + line, 1);
+#else
+    Q_UNUSED(row);
+#endif
+}
+}  // namespace
+
 void sortRows(QList<MessageRow> &rows)
 {
     struct Key {
@@ -43,12 +56,18 @@ void sortRows(QList<MessageRow> &rows)
         return;
     std::sort(keys.begin(), keys.end(), before);
     // Each cycle of the permutation moves its rows one step, through one
-    // spare row: no second list, and each row moves once.
+    // spare row: no second list, and each row moves once. The walk is known
+    // ahead, so the rows a few steps on are fetched while these move: in a
+    // large folder each step is otherwise a wait on memory.
+    constexpr int kAhead = 8;
     MessageRow *data = rows.data();
     std::vector<bool> placed(keys.size());
     for (size_t start = 0; start < keys.size(); ++start) {
         if (placed[start] || keys[start].at == qsizetype(start))
             continue;
+        size_t ahead = start;
+        for (int k = 0; k < kAhead; ++k)
+            ahead = size_t(keys[ahead].at);
         MessageRow spare = std::move(data[start]);
         size_t to = start;
         while (true) {
@@ -58,6 +77,8 @@ void sortRows(QList<MessageRow> &rows)
                 data[to] = std::move(spare);
                 break;
             }
+            ahead = size_t(keys[ahead].at);
+            prefetchRow(data + ahead);
             data[to] = std::move(data[from]);
             to = from;
         }
