@@ -94,6 +94,40 @@ Result<QByteArrayView> Heap::itemView(quint32 hid, Cursor &cursor) const
     return QByteArrayView(block).sliced(start, end - start);
 }
 
+std::optional<QByteArrayView> Heap::heldItem(quint32 hid, Cursor &cursor) const
+{
+    if (hid == 0 || !heap::isHid(hid))
+        return std::nullopt;
+    const Layout &l = layout();
+    const int b = int(heap::hidBlock(l, hid));
+    if (b != cursor.block || b >= m_tree.leaves.size())
+        return std::nullopt;
+    const QByteArray &block = cursor.bytes;
+    const qsizetype size = block.size();
+    if (cursor.map < 0) {
+        // The checks itemView makes of the page map, once per block.
+        if (size < 2)
+            return std::nullopt;
+        const qsizetype map = le16(data(block));
+        if (map < heap::headerSize(b) || map + 4 > size)
+            return std::nullopt;
+        const int count = le16(data(block) + map);
+        if (map + 4 + 2 * qsizetype(count + 1) > size)
+            return std::nullopt;
+        cursor.map = map;
+        cursor.count = count;
+    }
+    const quint32 index = heap::hidIndex(l, hid);
+    if (index < 1 || index > quint32(cursor.count))
+        return std::nullopt;
+    const uchar *offsets = data(block) + cursor.map + 4;
+    const qsizetype start = le16(offsets + 2 * (index - 1));
+    const qsizetype end = le16(offsets + 2 * index);
+    if (start > end || end > cursor.map)
+        return std::nullopt;
+    return QByteArrayView(block).sliced(start, end - start);
+}
+
 Result<DataTree> Heap::subnodeTree(quint32 nid) const
 {
     auto sub = m_db->subnode(m_bidSub, nid);

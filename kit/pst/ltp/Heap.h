@@ -28,6 +28,9 @@ public:
         QByteArray bytes;
         bool keep = false;
         QList<QByteArray> earlier;
+        // The held block's page map once checked: its offset and count.
+        qsizetype map = -1;
+        int count = 0;
 
         void hold(QByteArray next, int nextBlock)
         {
@@ -35,6 +38,7 @@ public:
                 earlier.append(std::move(bytes));
             bytes = std::move(next);
             block = nextBlock;
+            map = -1;
         }
     };
 
@@ -42,6 +46,10 @@ public:
     Result<QByteArray> item(quint32 hid) const;
     // The same as a view into cursor.bytes, valid while the cursor holds them.
     Result<QByteArrayView> itemView(quint32 hid, Cursor &cursor) const;
+    // The same when the cursor already holds the item's block and all is
+    // sound; nothing otherwise, and then itemView reads the block or says
+    // what is wrong. A table's row reads many items of one block.
+    std::optional<QByteArrayView> heldItem(quint32 hid, Cursor &cursor) const;
     // A value by heap-or-node id: an allocation, or a subnode's data,
     // refused when larger than maxBytes.
     Result<QByteArray> value(quint32 hnid, qsizetype maxBytes) const;

@@ -148,7 +148,10 @@ Result<std::optional<TableContext::CellView>> TableContext::cell(QByteArrayView 
     }
     if (c.size != 4)
         return m_heap.damagedAt(kTc, QStringLiteral("column %1 of %2 bytes, expected a 4-byte reference").arg(hex(c.tag)).arg(c.size));
-    auto bytes = m_heap.valueView(le32(raw + c.offset), maxBytes, cursor);
+    const quint32 ref = le32(raw + c.offset);
+    if (const auto held = m_heap.heldItem(ref, cursor); held && held->size() <= maxBytes && (fixed == 0 || held->size() == fixed))
+        return std::optional<CellView>(CellView{c.type(), *held});
+    auto bytes = m_heap.valueView(ref, maxBytes, cursor);
     if (!bytes)
         return bytes.error();
     if (fixed > 0 && bytes->size() != fixed)

@@ -475,6 +475,45 @@ private slots:
         }
     }
 
+    // A row's items are read from the block the cursor holds without the
+    // full checks each time: every item of the big table's heap, and ids
+    // past its allocations and blocks, read the same either way, and what
+    // the full read refuses the held read never gives.
+    void heldItemsAgreeWithItemView()
+    {
+        auto db = openDb(m_plain);
+        QVERIFY(db);
+        auto node = db->node(kBigTable);
+        QVERIFY(node.hasValue());
+        auto heap = Heap::open(*db, node->bidData, node->bidSub);
+        QVERIFY(heap.hasValue());
+        int agreed = 0, refused = 0;
+        for (quint32 block = 0; block < 8; ++block) {
+            for (quint32 index = 0; index < 64; ++index) {
+                const quint32 hid = heap::makeHid(heap->layout(), block, index);
+                Heap::Cursor cursor;
+                const auto full = heap->itemView(hid, cursor);
+                const auto held = heap->heldItem(hid, cursor);
+                if (!full) {
+                    QVERIFY2(!held, qPrintable(full.error().text));
+                    ++refused;
+                } else if (held) {
+                    QCOMPARE(held->toByteArray(), full->toByteArray());
+                    QCOMPARE(held->data(), full->data());
+                    ++agreed;
+                } else {
+                    QCOMPARE(hid, 0u);  // the empty value is never held
+                }
+            }
+        }
+        QVERIFY(agreed > 100);
+        QVERIFY(refused > 0);
+        // An item of another block than the one held is not read from it.
+        Heap::Cursor cursor;
+        QVERIFY(heap->itemView(heap::makeHid(heap->layout(), 0, 1), cursor).hasValue());
+        QVERIFY(!heap->heldItem(heap::makeHid(heap->layout(), 1, 1), cursor));
+    }
+
     void damagedHeaps_data()
     {
         QTest::addColumn<quint32>("nid");
