@@ -166,6 +166,18 @@ class TestLtp : public QObject {
         return std::move(db.value());
     }
 
+    // The heap of a node of a written archive, or nothing.
+    static std::optional<Heap> heapOf(NodeDatabase &db, quint32 nid)
+    {
+        auto node = db.node(nid);
+        if (!node)
+            return std::nullopt;
+        auto heap = Heap::open(db, node->bidData, node->bidSub);
+        if (!heap)
+            return std::nullopt;
+        return std::move(heap.value());
+    }
+
 private slots:
     void initTestCase()
     {
@@ -446,10 +458,8 @@ private slots:
         QFETCH(bool, fits);
         auto db = openDb(m_permute);
         QVERIFY(db);
-        auto node = db->node(kPcNode);
-        QVERIFY(node.hasValue());
-        auto heap = Heap::open(*db, node->bidData, node->bidSub);
-        QVERIFY(heap.hasValue());
+        auto heap = heapOf(*db, kPcNode);
+        QVERIFY(heap);
         auto bth = Bth::open(*heap, heap->userRoot());
         QVERIFY(bth.hasValue());
         auto copied = bth->records(*heap);
@@ -483,10 +493,8 @@ private slots:
     {
         auto db = openDb(m_plain);
         QVERIFY(db);
-        auto node = db->node(kBigTable);
-        QVERIFY(node.hasValue());
-        auto heap = Heap::open(*db, node->bidData, node->bidSub);
-        QVERIFY(heap.hasValue());
+        auto heap = heapOf(*db, kBigTable);
+        QVERIFY(heap);
         int agreed = 0, refused = 0;
         for (quint32 block = 0; block < 8; ++block) {
             for (quint32 index = 0; index < 64; ++index) {
