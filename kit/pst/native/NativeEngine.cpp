@@ -5,6 +5,9 @@
 #include "pst/messaging/NameMap.h"
 #include "pst/messaging/Store.h"
 #include "pst/engine/RowColumns.h"
+#include "Relay.h"
+
+#include <thread>
 
 namespace ostrel {
 
@@ -13,8 +16,16 @@ namespace {
 constexpr qsizetype kMaxMessageValue = 256 * 1024 * 1024;   // one property of a message
 constexpr qsizetype kMaxInlineAttachment = 256 * 1024 * 1024;
 constexpr qint64 kListChunk = 256;                          // rows handed to a sink at once
+constexpr int kChunksAhead = 2;                             // read before the sink takes them
 constexpr qsizetype kRowValueLimit = 64 * 1024;             // one cell of a folder's list
 constexpr int kMaxEmbeddedMessages = 1000;                  // read along with one message
+
+// Rows of a folder's list, read as one part of it.
+struct ListChunk {
+    qint64 first = 0;  // the folder's row the chunk starts at
+    QList<RawRow> rows;
+    std::optional<pst::Error> error;  // why the rows from first on could not be read
+};
 
 PSTError toPstError(const pst::Error &e)
 {
@@ -252,22 +263,23 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     // Cells in ascending id order fill each row's bag by appending.
     std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
-    // One chunk of rows, refilled in place: each row's bag keeps its room,
-    // so a listing allocates per chunk, not per row.
-    QList<RawRow> chunk;
-    for (qint64 first = 0; first < table->rowCount(); first += kListChunk) {
-        auto rows = table->packedRows(first, kListChunk, ids, kRowValueLimit);
+    const qint64 rowCount = table->rowCount();
+    // Fills one chunk of rows in place: each row's bag keeps its room, so a
+    // listing allocates per chunk, not per row.
+    const auto fill = [&](ListChunk &chunk) {
+        chunk.error.reset();
+        auto rows = table->packedRows(chunk.first, kListChunk, ids, kRowValueLimit);
         if (!rows) {
-            listing.unreadable = table->rowCount() - first;
-            listing.failure = rows.error().text;
-            return listing;
+            chunk.error = rows.error();
+            chunk.rows.clear();
+            return;
         }
         const pst::PackedRows &packed = rows.value();
-        chunk.resize(packed.rowIds.size());
+        chunk.rows.resize(packed.rowIds.size());
         for (qsizetype r = 0; r < packed.rowIds.size(); ++r) {
             // List columns are never named properties: the cells go into
             // the bag as they are, pointing into the chunk's one buffer.
-            RawRow &out = chunk[r];
+            RawRow &out = chunk.rows[r];
             out.node = packed.rowIds[r];
             out.storage = packed.bytes;
             const pst::PackedRows::Cell *cells = packed.cells.constData() + r * ids.size();
@@ -291,10 +303,51 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
                 }
             }
         }
-        listing.rows += chunk.size();
-        if (!sink(std::as_const(chunk)))
+    };
+    // Hands a filled chunk to the sink; false ends the listing.
+    const auto hand = [&](const ListChunk &chunk) {
+        if (chunk.error) {
+            listing.unreadable = rowCount - chunk.first;
+            listing.failure = chunk.error->text;
+            return false;
+        }
+        listing.rows += chunk.rows.size();
+        return sink(chunk.rows);
+    };
+    if (rowCount <= 0)
+        return listing;
+    if (rowCount <= kListChunk) {
+        ListChunk chunk;
+        fill(chunk);
+        hand(chunk);
+        return listing;
+    }
+    // A longer folder is read a few chunks ahead on a thread of its own,
+    // while the sink takes the chunk before. Only that thread reads the
+    // archive until it has ended: this call returns after it.
+    Relay<ListChunk> relay(kChunksAhead + 1);
+    std::jthread reading([&] {
+        for (qint64 first = 0; first < rowCount; first += kListChunk) {
+            auto chunk = relay.spare();
+            if (!chunk)
+                break;
+            chunk->first = first;
+            fill(*chunk);
+            const bool failed = chunk->error.has_value();
+            relay.hand(std::move(*chunk));
+            if (failed)
+                break;
+        }
+        relay.finish();
+    });
+    while (auto chunk = relay.take()) {
+        const bool more = hand(*chunk);
+        relay.giveBack(std::move(*chunk));
+        if (!more)
             break;
     }
+    relay.stop();
+    reading.join();
     return listing;
 }
 

@@ -9,6 +9,7 @@
 #include "pst/format/Bytes.h"
 #include "pst/format/Crc.h"
 #include "pst/format/Nid.h"
+#include "pst/ltp/TableContext.h"
 #include "pst/native/NativeEngine.h"
 #include "pst/ndb/NodeDatabase.h"
 
@@ -239,6 +240,62 @@ private slots:
         QVERIFY(stopped.hasValue());
         QCOMPARE(stopped->rows, qint64(delivered));
         QVERIFY(delivered < kMany);
+    }
+
+    void aDamagedTableBlockEndsTheListingSayingHowManyRowsAreLost()
+    {
+        // The last block of the folder's row matrix fails its checksum. The
+        // rows before the chunk that needs it arrive in order; the rest are
+        // counted as unreadable, with a reason that names the offset.
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        QVERIFY(!file.isEmpty());
+        qint64 damagedFirstRow = 0;
+        {
+            auto db = pst::NodeDatabase::open(m_path);
+            QVERIFY(db.hasValue());
+            const quint32 contents = pst::nid::withType(m_many, pst::nid::ContentsTable);
+            auto table = pst::TableContext::openNode(*db.value(), contents);
+            QVERIFY(table.hasValue());
+            const quint32 matrix = table->info().rows;
+            QVERIFY(pst::nid::type(matrix) != pst::nid::Hid);  // in a subnode: many blocks
+            auto node = db.value()->node(contents);
+            QVERIFY(node.hasValue());
+            auto sub = db.value()->subnode(node->bidSub, matrix);
+            QVERIFY(sub.hasValue());
+            auto tree = db.value()->dataTree(sub->bidData);
+            QVERIFY(tree.hasValue());
+            // Not the last block: opening the table reads that one's size.
+            QVERIFY(tree->leaves.size() >= 3);
+            const int damaged = int(tree->leaves.size()) - 2;
+            auto firstLeaf = db.value()->leaf(*tree, 0);
+            QVERIFY(firstLeaf.hasValue());
+            const qint64 rowsPerBlock = firstLeaf->size() / table->info().rowSize;
+            damagedFirstRow = damaged * rowsPerBlock;
+            QVERIFY(damagedFirstRow >= 256);  // beyond the first chunk a listing hands on
+            auto block = db.value()->blockEntry(tree->leaves[damaged]);
+            QVERIFY(block.hasValue());
+            const qsizetype ib = qsizetype(block->bref.ib);
+            file[ib + 4] = char(file[ib + 4] ^ 0x5A);
+        }
+        const QString path = m_dir.filePath(QStringLiteral("table-damaged.pst"));
+        QVERIFY(ostrel::test::writeFileBytes(path, file));
+        NativeEngine engine;
+        QVERIFY(engine.open(path).hasValue());
+        QList<quint32> nodes;
+        auto listing = engine.listFolder(m_many, [&](const QList<RawRow> &chunk) {
+            for (const RawRow &row : chunk)
+                nodes.append(row.node);
+            return true;
+        });
+        QVERIFY(listing.hasValue());
+        QVERIFY(listing->failure.has_value());
+        QVERIFY2(listing->failure->contains(QLatin1String("0x")), qPrintable(*listing->failure));
+        QVERIFY(listing->unreadable > 0);
+        QCOMPARE(listing->rows + listing->unreadable, qint64(kMany));
+        QCOMPARE(nodes.size(), listing->rows);
+        QVERIFY(!nodes.isEmpty());  // the first chunk's rows lie in intact blocks
+        QVERIFY(nodes.size() <= damagedFirstRow);
+        QCOMPARE(nodes, m_manyIds.mid(0, nodes.size()));
     }
 
     void pagesOfMessages()
