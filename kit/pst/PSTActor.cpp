@@ -350,6 +350,11 @@ QFuture<RowChunk> PSTActor::listFolder(const MailFolder &folder)
         });
 }
 
+void PSTActor::releaseRows(QList<MessageRow> &&rows)
+{
+    m_executor->post([old = std::move(rows)]() mutable { old = QList<MessageRow>(); });
+}
+
 QFuture<PSTResult<MailMessage>> PSTActor::readMessage(const QUuid &rowId)
 {
     return m_executor->submitWithPromise<PSTResult<MailMessage>>(

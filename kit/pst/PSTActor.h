@@ -87,6 +87,10 @@ public:
     // rows first); cancelling the future stops the listing. Rows of an
     // earlier listing no longer read (their ids are forgotten).
     QFuture<RowChunk> listFolder(const MailFolder &folder);
+    // Frees rows on the reader's thread, in turn with its work: a listing
+    // asked for next reuses their memory rather than touching new pages,
+    // and the caller's thread does not wait for the free.
+    void releaseRows(QList<MessageRow> &&rows);
 
     // The complete record of the message behind a row of the current
     // listing; a cancelled read that has not started is skipped.

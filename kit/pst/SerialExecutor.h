@@ -52,6 +52,9 @@ public:
         return future;
     }
 
+    // A job nobody waits for.
+    void post(std::function<void()> job) { enqueue(std::move(job)); }
+
     std::thread::id threadId() const { return m_thread.get_id(); }
 
 private:

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QPromise>
 #include <QSaveFile>
-#include <QThreadPool>
 #include <algorithm>
 
 namespace ostrel {
@@ -182,10 +181,11 @@ void ostrelViewModel::clearRows()
 void ostrelViewModel::releaseRows(QList<MessageRow> &&rows)
 {
     // Freeing a few hundred thousand rows takes longer than a frame: that
-    // happens off the main thread.
+    // happens on the reader's thread, in turn with its work, so the next
+    // folder's rows take the memory these give back.
     if (rows.size() <= kFreeInPlaceRows || !rows.isDetached())
         return;
-    QThreadPool::globalInstance()->start([old = std::move(rows)]() mutable { old = QList<MessageRow>(); });
+    m_actor->releaseRows(std::move(rows));
 }
 
 void ostrelViewModel::setSelectedMessage(const std::optional<MailMessage> &value)

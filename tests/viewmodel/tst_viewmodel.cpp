@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QTest>
 #include <QMutex>
 #include <algorithm>
@@ -593,6 +595,48 @@ private slots:
         // The reads that were still queued when a newer move came were skipped.
         QVERIFY(log->callsSoFar().filter(QStringLiteral(".readMessage")).size() < 12);
         log->onCall = nullptr;
+    }
+
+    // A large folder's rows, let go for another folder, are freed on the
+    // reader's thread in turn with its work, so the next listing can reuse
+    // their memory; never on the main thread.
+    void droppedRowsAreFreedByTheReaderInTurn()
+    {
+        auto archive = std::make_shared<test::MemoryArchive>();
+        const quint32 inbox = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Inbox"));
+        addMessages(*archive, inbox, 9000, QStringLiteral("bulk "));
+        const quint32 other = archive->addFolder(test::MemoryArchive::top, QStringLiteral("Other"));
+        addMessages(*archive, other, 2, QStringLiteral("other "));
+        auto log = std::make_shared<test::MemoryEngineLog>();
+        auto vm = makeViewModel(memoryActor({{QStringLiteral("bulk.pst"), archive}}, log));
+        open(*vm, placeholder(QStringLiteral("bulk.pst")));
+        QCOMPARE(vm->rows().size(), 9000);
+        const QString held = vm->rows().constFirst().subject;  // shares the row's text
+        QVERIFY(!held.isDetached());
+        // Hold the reader in a message read, then choose the other folder.
+        // The gate opens however the test ends, so the reader never hangs.
+        QSemaphore gate;
+        const auto opens = qScopeGuard([&] {
+            gate.release(1000);
+            log->onCall = nullptr;
+        });
+        log->onCall = [&gate](const QString &call) {
+            if (call.endsWith(QLatin1String(".readMessage"))) {
+                gate.acquire();
+                gate.release();
+            }
+        };
+        vm->moveSelection(+1);
+        QTRY_VERIFY(log->callsSoFar().filter(QStringLiteral(".readMessage")).size() == 1);
+        const MailFolder *target = findFolder(vm->folders(), QStringLiteral("Other"));
+        QVERIFY(target);
+        QFuture<void> selected = vm->selectFolder(*target);
+        QVERIFY(vm->rows().isEmpty());
+        QVERIFY(!held.isDetached());  // not freed here: the rows wait for the reader
+        gate.release();
+        QVERIFY(test::waitFor(selected));
+        QCOMPARE(vm->rows().size(), 2);
+        QVERIFY(held.isDetached());  // freed before the listing that followed
     }
 
     void selectingAnEmptyFolderAsksNothing()
