@@ -3,6 +3,7 @@
 #include "SandboxPolicy.h"
 #include "UpdateController.h"
 #include "icons/SymbolIcons.h"
+#include "platform/HeapPolicy.h"
 #include "platform/QtPlatform.h"
 #include "viewmodel/ostrelViewModel.h"
 #include "views/WebView.h"
@@ -40,6 +41,7 @@ bool hasWindowSystem()
 
 int main(int argc, char **argv)
 {
+    applyHeapPolicy();
     // Before Qt starts, since Chromium reads its sandbox setting once, at its own start.
     const SandboxChoice sandbox = chooseSandbox(SandboxInputs::ofThisProcess(argc, argv));
     applySandboxChoice(sandbox);

@@ -4,6 +4,7 @@
 #include "Bench.h"
 #include "Harness.h"
 #include "Probe.h"
+#include "platform/HeapPolicy.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -24,6 +25,8 @@ int measure(const QStringList &args)
         std::fprintf(stderr, "usage: ostrel-bench measure viewer|first-page|listing|floor FILE [native|libpff]\n");
         return 2;
     }
+    // The viewer's heap, as the window runs with it.
+    applyHeapPolicy();
     const QString &what = args[1];
     const QString &file = args[2];
     const EngineChoice engine = engines->first() == QLatin1String("libpff") ? EngineChoice::libpff : EngineChoice::native;
