@@ -28,4 +28,18 @@ void applyHeapPolicy()
 #endif
 }
 
+void reserveThreadHeap()
+{
+#if defined(__GLIBC__)
+    // Below the mapping threshold, so it comes from this thread's heap and,
+    // freed, stays there as room (the trim threshold is larger).
+    constexpr size_t kRoom = 16 * 1024 * 1024;
+    void *room = malloc(kRoom);
+    if (!room)
+        return;
+    static_cast<volatile char *>(room)[0] = 0;  // a use, so the pair is not optimised away
+    free(room);
+#endif
+}
+
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 #include "pst/PSTActor.h"
 
+#include "platform/HeapPolicy.h"
 #include "pst/SerialExecutor.h"
 
 #include <QHash>
@@ -310,6 +311,7 @@ PSTActor::PSTActor(EngineChoice choice, EngineFactory factory) : m_state(std::ma
     m_state->choice = choice;
     m_state->factory = std::move(factory);
     m_executor = std::make_unique<SerialExecutor>([state = m_state.get()] { state->dropArchive(); });
+    m_executor->post(reserveThreadHeap);
 }
 
 PSTActor::~PSTActor()

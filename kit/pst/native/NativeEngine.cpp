@@ -6,6 +6,7 @@
 #include "pst/messaging/Store.h"
 #include "pst/engine/RowColumns.h"
 #include "Relay.h"
+#include "platform/HeapPolicy.h"
 
 #include <thread>
 
@@ -227,6 +228,7 @@ Expected<QList<RawMessage>, PSTError> NativeEngine::readMessages(quint32 folder,
     pst::MessageReader reader(*m_state->db);
     for (const pst::TableRow &row : *rows) {
         const MessageKey key{row.rowId, {}};
+        const pst::NodeDatabase::ReadOnce once(*m_state->db);
         // A message that cannot be read keeps its place, saying why.
         auto at = reader.locate(row.rowId);
         auto m = at ? m_state->message(*at, key, policy, 0) : Expected<RawMessage, pst::Error>(at.error());
@@ -294,6 +296,7 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
                 return qsizetype(next - start);
             });
             if (!missing.isEmpty()) {
+                const pst::NodeDatabase::ReadOnce once(*m_state->db);
                 // A message that cannot be read keeps the row the table gives.
                 if (auto at = reader.locate(out.node)) {
                     if (auto own = reader.readSome(*at, missing, kRowValueLimit)) {
@@ -327,6 +330,7 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     // archive until it has ended: this call returns after it.
     Relay<ListChunk> relay(kChunksAhead + 1);
     std::jthread reading([&] {
+        reserveThreadHeap();
         for (qint64 first = 0; first < rowCount; first += kListChunk) {
             auto chunk = relay.spare();
             if (!chunk)
@@ -355,6 +359,7 @@ Expected<RawMessage, PSTError> NativeEngine::readMessage(const MessageKey &key, 
 {
     if (!m_state->db)
         return PSTError::parsingFailed(QStringLiteral("no archive is open"));
+    const pst::NodeDatabase::ReadOnce once(*m_state->db);
     auto at = m_state->locate(key);
     if (!at)
         return toPstError(at.error());
@@ -369,6 +374,7 @@ Expected<PropertyBag, PSTError> NativeEngine::readProperties(const MessageKey &k
 {
     if (!m_state->db)
         return PSTError::parsingFailed(QStringLiteral("no archive is open"));
+    const pst::NodeDatabase::ReadOnce once(*m_state->db);
     auto at = m_state->locate(key);
     if (!at)
         return toPstError(at.error());
@@ -383,6 +389,7 @@ Expected<qint64, QString> NativeEngine::streamAttachment(const AttachmentKey &ke
 {
     if (!m_state->db)
         return QStringLiteral("no archive is open");
+    const pst::NodeDatabase::ReadOnce once(*m_state->db);
     auto at = m_state->locate(key.message);
     if (!at)
         return at.error().text;

@@ -171,12 +171,14 @@ Result<QByteArray> NodeDatabase::block(quint64 bid)
         return missing(kBlock, QStringLiteral("no block (id 0)"));
     if (const QByteArray *cached = m_cache.find(BlockCache::Kind::Block, bid::key(bid)))
         return *cached;
+    if (const QByteArray *cached = m_readOnceCache.find(BlockCache::Kind::Block, bid::key(bid)))
+        return *cached;
     auto entry = blockEntry(bid);
     if (!entry)
         return entry.error();
     auto bytes = readBlock(*entry, bid);
     if (bytes)
-        m_cache.insert(BlockCache::Kind::Block, bid::key(bid), *bytes);
+        (m_readOnce > 0 ? m_readOnceCache : m_cache).insert(BlockCache::Kind::Block, bid::key(bid), *bytes);
     return bytes;
 }
 

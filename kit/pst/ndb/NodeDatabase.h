@@ -30,6 +30,26 @@ public:
     const Layout &layout() const { return m_layout; }
     quint64 fileSize() const { return m_file->size(); }
     const BlockCache &cache() const { return m_cache; }
+    const BlockCache &readOnceCache() const { return m_readOnceCache; }
+
+    // While one is alive, blocks read from the file go into a small cache of
+    // their own, not the main one. For what is read once, a message's
+    // bodies and attachments: they would push the folder tables out of the
+    // main cache, and a cache that grows asks the system for fresh pages at
+    // every read, where the small one reuses its memory. B-tree pages and
+    // blocks already cached are found in either case.
+    class ReadOnce {
+    public:
+        explicit ReadOnce(NodeDatabase &db) : m_db(db) { ++m_db.m_readOnce; }
+        ~ReadOnce() { --m_db.m_readOnce; }
+        ReadOnce(const ReadOnce &) = delete;
+        ReadOnce &operator=(const ReadOnce &) = delete;
+
+    private:
+        NodeDatabase &m_db;
+    };
+    // Enough for the blocks one message's properties and tables are read from.
+    static constexpr qsizetype kReadOnceBound = 2 * 1024 * 1024;
 
     // Node B-tree: the node's data and subnode block ids (Kind::Missing when absent).
     Result<NbtEntry> node(quint32 nid);
@@ -66,6 +86,8 @@ private:
     Header m_header;
     const Layout &m_layout;
     BlockCache m_cache;
+    BlockCache m_readOnceCache{kReadOnceBound};
+    int m_readOnce = 0;  // ReadOnce scopes alive
 };
 
 }  // namespace ostrel::pst

@@ -298,6 +298,54 @@ private slots:
         QCOMPARE(nodes, m_manyIds.mid(0, nodes.size()));
     }
 
+    void messagesReadOnceLeaveTheFolderTableCached()
+    {
+        // A cache that holds the folder's table, not the table and its messages.
+        constexpr qsizetype kBound = 160 * 1024;
+        const quint32 contents = pst::nid::withType(m_many, pst::nid::ContentsTable);
+        // Blocks read for the table, and the cache misses that took.
+        const auto readTable = [&](pst::NodeDatabase &db) {
+            const qsizetype before = db.cache().misses();
+            auto table = pst::TableContext::openNode(db, contents);
+            auto rows = table ? table->rows(0, kMany, {0x0037}) : pst::Result<QList<pst::TableRow>>(table.error());
+            return rows && rows->size() == kMany ? db.cache().misses() - before : qsizetype(-1);
+        };
+        const auto readMessages = [&](pst::NodeDatabase &db) {
+            qint64 bytes = 0;
+            for (const pw::MessageId id : std::as_const(m_manyIds)) {
+                auto node = db.node(id);
+                auto data = node ? db.block(node->bidData) : pst::Result<QByteArray>(node.error());
+                if (!data)
+                    return qint64(-1);
+                bytes += data->size();
+            }
+            return bytes;
+        };
+        for (const bool once : {false, true}) {
+            auto opened = pst::NodeDatabase::open(m_path, kBound);
+            QVERIFY(opened.hasValue());
+            pst::NodeDatabase &db = *opened.value();
+            QVERIFY(readTable(db) > 0);
+            QCOMPARE(readTable(db), qsizetype(0));  // now cached
+            const qsizetype tableBytes = db.cache().bytes();
+            std::optional<pst::NodeDatabase::ReadOnce> scope;
+            if (once)
+                scope.emplace(db);
+            const qint64 bytes = readMessages(db);
+            QVERIFY(tableBytes + bytes > kBound);  // together, more than the main cache holds
+            if (once) {
+                QVERIFY(db.readOnceCache().bytes() > 0);
+                QVERIFY(db.readOnceCache().bytes() <= pst::NodeDatabase::kReadOnceBound);
+                QCOMPARE(readTable(db), qsizetype(0));  // kept, and found while the scope lasts
+                scope.reset();
+                QCOMPARE(readTable(db), qsizetype(0));
+            } else {
+                QCOMPARE(db.readOnceCache().bytes(), qsizetype(0));
+                QVERIFY(readTable(db) > 0);  // the messages pushed it out
+            }
+        }
+    }
+
     void pagesOfMessages()
     {
         NativeEngine engine;
