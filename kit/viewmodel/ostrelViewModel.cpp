@@ -444,6 +444,11 @@ void ostrelViewModel::startSlicedSearch()
 {
     m_searchCursor = 0;
     releaseRows(std::exchange(m_shownRows, {}));
+    // Room for every row at once: a list of tens of megabytes that grows by
+    // doubling is copied whole, in one turn of the event loop. The room is
+    // kept until the next search (giving it back is such a copy too); the
+    // pages the matches never reach are never touched.
+    m_shownRows.reserve(m_rows.size());
     searchSlice();  // the top of the list at once
 }
 
