@@ -22,64 +22,53 @@ public:
 
     // Filling side: a value to fill, once one is free; nothing once the
     // taking side has stopped.
-    std::optional<T> spare()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_stopped || !m_spare.empty(); });
-        if (m_stopped)
-            return std::nullopt;
-        T value = std::move(m_spare.front());
-        m_spare.pop_front();
-        return value;
-    }
+    std::optional<T> spare() { return pop(m_spare, m_stopped, false); }
     void hand(T value)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_ready.push_back(std::move(value));
-        }
-        m_changed.notify_all();
+        change([&] { m_ready.push_back(std::move(value)); });
     }
     // No more values come; what was handed is still taken.
     void finish()
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_finished = true;
-        }
-        m_changed.notify_all();
+        change([&] { m_finished = true; });
     }
 
     // Taking side: the next value, or nothing once every value is taken.
-    std::optional<T> take()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_finished || !m_ready.empty(); });
-        if (m_ready.empty())
-            return std::nullopt;
-        T value = std::move(m_ready.front());
-        m_ready.pop_front();
-        return value;
-    }
+    std::optional<T> take() { return pop(m_ready, m_finished, true); }
     void giveBack(T value)
     {
-        {
-            std::lock_guard lock(m_mutex);
-            m_spare.push_back(std::move(value));
-        }
-        m_changed.notify_all();
+        change([&] { m_spare.push_back(std::move(value)); });
     }
     // Nothing more is taken: the filling side's next spare() says so.
     void stop()
     {
+        change([&] { m_stopped = true; });
+    }
+
+private:
+    // The front of queue once it has one; nothing once ended, at once or,
+    // with drain, when the queue is empty too.
+    std::optional<T> pop(std::deque<T> &queue, const bool &ended, bool drain)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return ended || !queue.empty(); });
+        if (queue.empty() || (ended && !drain))
+            return std::nullopt;
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
+    // Changes the state under the lock, then wakes the other side.
+    template <typename F>
+    void change(F &&f)
+    {
         {
             std::lock_guard lock(m_mutex);
-            m_stopped = true;
+            f();
         }
         m_changed.notify_all();
     }
 
-private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<T> m_spare;

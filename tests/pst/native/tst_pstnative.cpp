@@ -144,6 +144,23 @@ class TestNative : public QObject {
     pw::MessageId m_rich = 0;
     QList<pw::MessageId> m_manyIds;
 
+    // A copy of the archive, named name, with one byte of the block bid
+    // flipped so that its checksum fails; empty when that cannot be made.
+    QString withDamagedBlock(quint64 bid, const QString &name)
+    {
+        QByteArray file = ostrel::test::fileBytes(m_path);
+        auto db = pst::NodeDatabase::open(m_path);
+        if (file.isEmpty() || !db)
+            return {};
+        auto block = db.value()->blockEntry(bid);
+        if (!block || qsizetype(block->bref.ib) + 4 >= file.size())
+            return {};
+        const qsizetype ib = qsizetype(block->bref.ib);
+        file[ib + 4] = char(file[ib + 4] ^ 0x5A);
+        const QString path = m_dir.filePath(name);
+        return ostrel::test::writeFileBytes(path, file) ? path : QString();
+    }
+
 private slots:
     void initTestCase()
     {
@@ -247,9 +264,8 @@ private slots:
         // The last block of the folder's row matrix fails its checksum. The
         // rows before the chunk that needs it arrive in order; the rest are
         // counted as unreadable, with a reason that names the offset.
-        QByteArray file = ostrel::test::fileBytes(m_path);
-        QVERIFY(!file.isEmpty());
         qint64 damagedFirstRow = 0;
+        quint64 damagedBlock = 0;
         {
             auto db = pst::NodeDatabase::open(m_path);
             QVERIFY(db.hasValue());
@@ -272,13 +288,10 @@ private slots:
             const qint64 rowsPerBlock = firstLeaf->size() / table->info().rowSize;
             damagedFirstRow = damaged * rowsPerBlock;
             QVERIFY(damagedFirstRow >= 256);  // beyond the first chunk a listing hands on
-            auto block = db.value()->blockEntry(tree->leaves[damaged]);
-            QVERIFY(block.hasValue());
-            const qsizetype ib = qsizetype(block->bref.ib);
-            file[ib + 4] = char(file[ib + 4] ^ 0x5A);
+            damagedBlock = tree->leaves[damaged];
         }
-        const QString path = m_dir.filePath(QStringLiteral("table-damaged.pst"));
-        QVERIFY(ostrel::test::writeFileBytes(path, file));
+        const QString path = withDamagedBlock(damagedBlock, QStringLiteral("table-damaged.pst"));
+        QVERIFY(!path.isEmpty());
         NativeEngine engine;
         QVERIFY(engine.open(path).hasValue());
         QList<quint32> nodes;
@@ -518,21 +531,16 @@ private slots:
     {
         // One message's property block fails its checksum: the page still
         // holds every message, that one saying why.
-        QByteArray file = ostrel::test::fileBytes(m_path);
-        QVERIFY(!file.isEmpty());
-        const pw::MessageId damaged = m_manyIds[103];
+        quint64 damagedBlock = 0;
         {
             auto db = pst::NodeDatabase::open(m_path);
             QVERIFY(db.hasValue());
-            auto node = db.value()->node(damaged);
+            auto node = db.value()->node(m_manyIds[103]);
             QVERIFY(node.hasValue());
-            auto block = db.value()->blockEntry(node->bidData);
-            QVERIFY(block.hasValue());
-            const qsizetype ib = qsizetype(block->bref.ib);
-            file[ib + 4] = char(file[ib + 4] ^ 0x5A);
+            damagedBlock = node->bidData;
         }
-        const QString path = m_dir.filePath(QStringLiteral("one-damaged.pst"));
-        QVERIFY(ostrel::test::writeFileBytes(path, file));
+        const QString path = withDamagedBlock(damagedBlock, QStringLiteral("one-damaged.pst"));
+        QVERIFY(!path.isEmpty());
         NativeEngine engine;
         QVERIFY(engine.open(path).hasValue());
         auto page = engine.readMessages(m_many, 100, 10, {});
