@@ -8,6 +8,7 @@
 #include "Relay.h"
 #include "platform/HeapPolicy.h"
 
+#include <system_error>
 #include <thread>
 
 namespace ostrel {
@@ -317,33 +318,42 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
         listing.rows += chunk.rows.size();
         return sink(chunk.rows);
     };
-    if (rowCount <= 0)
-        return listing;
-    if (rowCount <= kListChunk) {
+    // One chunk after another on the caller's thread.
+    const auto inTurn = [&] {
         ListChunk chunk;
-        fill(chunk);
-        hand(chunk);
+        for (chunk.first = 0; chunk.first < rowCount; chunk.first += kListChunk) {
+            fill(chunk);
+            if (!hand(chunk))
+                break;
+        }
         return listing;
-    }
+    };
+    if (rowCount <= kListChunk)
+        return inTurn();
     // A longer folder is read a few chunks ahead on a thread of its own,
     // while the sink takes the chunk before. Only that thread reads the
     // archive until it has ended: this call returns after it.
     Relay<ListChunk> relay(kChunksAhead + 1);
-    std::jthread reading([&] {
-        reserveThreadHeap();
-        for (qint64 first = 0; first < rowCount; first += kListChunk) {
-            auto chunk = relay.spare();
-            if (!chunk)
-                break;
-            chunk->first = first;
-            fill(*chunk);
-            const bool failed = chunk->error.has_value();
-            relay.hand(std::move(*chunk));
-            if (failed)
-                break;
-        }
-        relay.finish();
-    });
+    std::jthread reading;
+    try {
+        reading = std::jthread([&] {
+            reserveThreadHeap();
+            for (qint64 first = 0; first < rowCount; first += kListChunk) {
+                auto chunk = relay.spare();
+                if (!chunk)
+                    break;
+                chunk->first = first;
+                fill(*chunk);
+                const bool failed = chunk->error.has_value();
+                relay.hand(std::move(*chunk));
+                if (failed)
+                    break;
+            }
+            relay.finish();
+        });
+    } catch (const std::system_error &) {
+        return inTurn();  // no thread to be had (the process at its limit)
+    }
     while (auto chunk = relay.take()) {
         const bool more = hand(*chunk);
         relay.giveBack(std::move(*chunk));
