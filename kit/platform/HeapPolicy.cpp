@@ -31,8 +31,9 @@ void applyHeapPolicy()
 void reserveThreadHeap()
 {
 #if defined(__GLIBC__)
-    // Below the mapping threshold, so it comes from this thread's heap and,
-    // freed, stays there as room (the trim threshold is larger).
+    // With the policy above: below the mapping threshold, so it comes from
+    // this thread's heap and, freed, stays there as room (the trim threshold
+    // is larger). Without it, the room is simply given back.
     constexpr size_t kRoom = 16 * 1024 * 1024;
     void *room = malloc(kRoom);
     if (!room)

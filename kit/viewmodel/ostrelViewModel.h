@@ -126,7 +126,7 @@ public:
     static constexpr qsizetype kSearchSlice = 8192;
     static constexpr qint64 kSearchSliceMs = 8;
     static constexpr qsizetype kSearchBlock = 512;  // rows between looks at the clock
-    static constexpr qsizetype kFreeInPlaceRows = 8192;  // more rows are freed on a worker thread
+    static constexpr qsizetype kFreeInPlaceRows = 8192;  // more rows are freed on the reader's thread
     bool isSearchingRows() const { return m_searchCursor >= 0; }
 
     // Preview lines, read lazily for the rows on screen and kept in a
