@@ -49,6 +49,7 @@ PSTError toPstError(const pst::Error &e)
 }  // namespace
 
 struct NativeEngine::State {
+    qsizetype cacheBytes = 0;
     std::unique_ptr<pst::NodeDatabase> db;
     std::optional<pst::NameMap> names;
 
@@ -179,12 +180,23 @@ struct NativeEngine::State {
     }
 };
 
-NativeEngine::NativeEngine() : m_state(std::make_unique<State>()) {}
+NativeEngine::NativeEngine() : NativeEngine(pst::BlockCache::kDefaultBound) {}
+NativeEngine::NativeEngine(qsizetype cacheBytes) : m_state(std::make_unique<State>())
+{
+    m_state->cacheBytes = cacheBytes;
+}
 NativeEngine::~NativeEngine() = default;
+
+NativeEngine::CacheUse NativeEngine::cacheUse() const
+{
+    if (!m_state->db)
+        return {};
+    return {m_state->db->cache().bytes(), m_state->db->readOnceCache().bytes()};
+}
 
 Expected<RawArchive, PSTError> NativeEngine::open(const QString &path)
 {
-    auto db = pst::NodeDatabase::open(path);
+    auto db = pst::NodeDatabase::open(path, m_state->cacheBytes);
     if (!db)
         return toPstError(db.error());
     m_state->db = std::move(db.value());
@@ -267,9 +279,16 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     std::sort(ids.begin(), ids.end());
     pst::MessageReader reader(*m_state->db);
     const qint64 rowCount = table->rowCount();
+    // A table too large to stay in the cache is read as a scan: its blocks
+    // pass through the read-once cache, so they neither push the rest of
+    // the archive out of the main one nor ask for fresh memory at each read.
+    const bool scan = rowCount * table->info().rowSize > m_state->db->cache().bound() / 2;
     // Fills one chunk of rows in place: each row's bag keeps its room, so a
     // listing allocates per chunk, not per row.
     const auto fill = [&](ListChunk &chunk) {
+        std::optional<pst::NodeDatabase::ReadOnce> scanning;
+        if (scan)
+            scanning.emplace(*m_state->db);
         chunk.error.reset();
         auto rows = table->packedRows(chunk.first, kListChunk, ids, kRowValueLimit);
         if (!rows) {

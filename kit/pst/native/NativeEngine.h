@@ -8,11 +8,20 @@ namespace ostrel {
 
 // Reads archives with the project's own reader: opening reads the header
 // and the hierarchy tables only; a page of a folder reads its rows and
-// those messages; pages and blocks are cached up to 8 MiB.
+// those messages; pages and blocks are cached up to 32 MiB.
 class NativeEngine final : public ArchiveEngine {
 public:
     NativeEngine();
+    // cacheBytes bounds the main cache of pages and blocks.
+    explicit NativeEngine(qsizetype cacheBytes);
     ~NativeEngine() override;
+
+    // What the caches hold now, for tests and measurements.
+    struct CacheUse {
+        qsizetype mainBytes = 0;
+        qsizetype readOnceBytes = 0;
+    };
+    CacheUse cacheUse() const;
 
     QString name() const override { return QStringLiteral("native"); }
     Expected<RawArchive, PSTError> open(const QString &path) override;

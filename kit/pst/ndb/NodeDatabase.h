@@ -34,9 +34,10 @@ public:
 
     // While one is alive, blocks read from the file go into a small cache of
     // their own, not the main one. For what is read once, a message's
-    // bodies and attachments: they would push the folder tables out of the
-    // main cache, and a cache that grows asks the system for fresh pages at
-    // every read, where the small one reuses its memory. B-tree pages and
+    // bodies and attachments or a table too large for the main cache: they
+    // would push the folder tables out of it, and a cache that grows asks
+    // the system for fresh pages at every read, where the small one reuses
+    // its memory. B-tree pages and
     // blocks already cached are found in either case.
     class ReadOnce {
     public:

@@ -223,10 +223,22 @@ private slots:
         QVERIFY(!many->searchFolder);
     }
 
+    void listsInChunks_data()
+    {
+        QTest::addColumn<qsizetype>("cacheBytes");
+        QTest::addColumn<bool>("scanned");
+        // The folder's rows take some 70 KiB.
+        QTest::newRow("table kept in the cache") << qsizetype(32 * 1024 * 1024) << false;
+        QTest::newRow("table too large for it, read as a scan") << qsizetype(64 * 1024) << true;
+    }
+
     void listsInChunks()
     {
-        NativeEngine engine;
+        QFETCH(qsizetype, cacheBytes);
+        QFETCH(bool, scanned);
+        NativeEngine engine(cacheBytes);
         QVERIFY(engine.open(m_path).hasValue());
+        QCOMPARE(engine.cacheUse().readOnceBytes, qsizetype(0));
         QList<RawRow> rows;
         int chunks = 0;
         auto listing = engine.listFolder(m_many, [&](const QList<RawRow> &chunk) {
@@ -248,6 +260,9 @@ private slots:
             if (i % 3 == 0)
                 QCOMPARE(text(rows[i].columns, 0x0042), QStringLiteral("Absender %1").arg(i));
         }
+        // A scan's blocks pass through the read-once cache only.
+        QCOMPARE(engine.cacheUse().readOnceBytes > 0, scanned);
+        QVERIFY(engine.cacheUse().mainBytes <= cacheBytes);
         // A sink that has enough stops the listing.
         int delivered = 0;
         auto stopped = engine.listFolder(m_many, [&](const QList<RawRow> &chunk) {
