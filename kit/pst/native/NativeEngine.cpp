@@ -22,10 +22,12 @@ constexpr int kChunksAhead = 2;                             // read before the s
 constexpr qsizetype kRowValueLimit = 64 * 1024;             // one cell of a folder's list
 constexpr int kMaxEmbeddedMessages = 1000;                  // read along with one message
 
-// Rows of a folder's list, read as one part of it.
+// Rows of a folder's list, read as one part of it: the table's cells as
+// read, and what was read from a message for a column the table lacks.
 struct ListChunk {
     qint64 first = 0;  // the folder's row the chunk starts at
-    QList<RawRow> rows;
+    pst::PackedRows packed;
+    QList<PropertyBag> own;  // by row; empty when the table has every column
     std::optional<pst::Error> error;  // why the rows from first on could not be read
 };
 
@@ -283,29 +285,50 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
     // pass through the read-once cache, so they neither push the rest of
     // the archive out of the main one nor ask for fresh memory at each read.
     const bool scan = rowCount * table->info().rowSize > m_state->db->cache().bound() / 2;
-    // Fills one chunk of rows in place: each row's bag keeps its room, so a
-    // listing allocates per chunk, not per row.
+    // Reads one chunk. Only this touches the archive; turning cells into
+    // rows is left to the side that hands them on, so a folder read on two
+    // threads shares the work between them.
     const auto fill = [&](ListChunk &chunk) {
         std::optional<pst::NodeDatabase::ReadOnce> scanning;
         if (scan)
             scanning.emplace(*m_state->db);
         chunk.error.reset();
+        chunk.own.clear();
         auto rows = table->packedRows(chunk.first, kListChunk, ids, kRowValueLimit);
         if (!rows) {
             chunk.error = rows.error();
-            chunk.rows.clear();
+            chunk.packed = {};
             return;
         }
-        const pst::PackedRows &packed = rows.value();
-        chunk.rows.resize(packed.rowIds.size());
+        chunk.packed = std::move(rows.value());
+        if (missing.isEmpty())
+            return;
+        const pst::NodeDatabase::ReadOnce once(*m_state->db);
+        chunk.own.resize(chunk.packed.rowIds.size());
+        for (qsizetype r = 0; r < chunk.packed.rowIds.size(); ++r) {
+            // A message that cannot be read keeps the row the table gives.
+            if (auto at = reader.locate(chunk.packed.rowIds[r])) {
+                if (auto own = reader.readSome(*at, missing, kRowValueLimit)) {
+                    for (auto it = own->cbegin(); it != own->cend(); ++it)
+                        chunk.own[r].insert(it.key(), PropertyValue{it.value().type, it.value().bytes});
+                }
+            }
+        }
+    };
+    // Rows as the sink takes them, refilled chunk after chunk: each row's
+    // bag keeps its room, so a listing allocates per chunk, not per row.
+    QList<RawRow> out;
+    const auto toRows = [&](const ListChunk &chunk) {
+        const pst::PackedRows &packed = chunk.packed;
+        out.resize(packed.rowIds.size());
         for (qsizetype r = 0; r < packed.rowIds.size(); ++r) {
             // List columns are never named properties: the cells go into
             // the bag as they are, pointing into the chunk's one buffer.
-            RawRow &out = chunk.rows[r];
-            out.node = packed.rowIds[r];
-            out.storage = packed.bytes;
+            RawRow &row = out[r];
+            row.node = packed.rowIds[r];
+            row.storage = packed.bytes;
             const pst::PackedRows::Cell *cells = packed.cells.constData() + r * ids.size();
-            out.columns.refill(ids.size(), [&](PropertyBag::Tagged *next) {
+            row.columns.refill(ids.size(), [&](PropertyBag::Tagged *next) {
                 const PropertyBag::Tagged *start = next;
                 for (qsizetype i = 0; i < ids.size(); ++i) {  // ids ascend: sorted above
                     if (cells[i].size < 0)
@@ -315,15 +338,9 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
                 }
                 return qsizetype(next - start);
             });
-            if (!missing.isEmpty()) {
-                const pst::NodeDatabase::ReadOnce once(*m_state->db);
-                // A message that cannot be read keeps the row the table gives.
-                if (auto at = reader.locate(out.node)) {
-                    if (auto own = reader.readSome(*at, missing, kRowValueLimit)) {
-                        for (auto it = own->cbegin(); it != own->cend(); ++it)
-                            out.columns.insert(it.key(), PropertyValue{it.value().type, it.value().bytes});
-                    }
-                }
+            if (r < chunk.own.size()) {
+                for (const PropertyBag::Tagged &t : chunk.own[r].tagged())
+                    row.columns.insert(t.id, t.value);
             }
         }
     };
@@ -334,8 +351,9 @@ Expected<RawListing, PSTError> NativeEngine::listFolder(quint32 folder, const Ro
             listing.failure = chunk.error->text;
             return false;
         }
-        listing.rows += chunk.rows.size();
-        return sink(chunk.rows);
+        toRows(chunk);
+        listing.rows += out.size();
+        return sink(out);
     };
     // One chunk after another on the caller's thread.
     const auto inTurn = [&] {
