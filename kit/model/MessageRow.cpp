@@ -1,6 +1,7 @@
 #include "MessageRow.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -82,6 +83,33 @@ void sortRows(QList<MessageRow> &rows)
             data[to] = std::move(data[from]);
             to = from;
         }
+    }
+}
+
+void freeRows(QList<MessageRow> &&rows)
+{
+    QList<MessageRow> gone = std::move(rows);
+    const qsizetype n = gone.size();
+    if (!gone.isDetached() || n > std::numeric_limits<qint32>::max())
+        return;
+    // A listing's rows are made in storage order, and each row's own texts
+    // follow the row before's on the heap: freed in that order, the heap
+    // merges each with a neighbour just freed, where the list order would
+    // send every free to a cold spot. Rows that are not one whole listing
+    // (each storage index of 0 to n - 1 once) go as they lie.
+    std::vector<qint32> at(size_t(n), -1);
+    for (qsizetype i = 0; i < n; ++i) {
+        const qint64 s = gone[i].storageIndex;
+        if (s < 0 || s >= n || at[size_t(s)] >= 0)
+            return;
+        at[size_t(s)] = qint32(i);
+    }
+    MessageRow *data = gone.data();
+    constexpr qsizetype kAhead = 8;
+    for (qsizetype s = 0; s < n; ++s) {
+        if (s + kAhead < n)
+            prefetchRow(data + at[size_t(s + kAhead)]);
+        data[at[size_t(s)]] = MessageRow();
     }
 }
 

@@ -57,4 +57,8 @@ void reserveRows(QList<MessageRow> &rows, qsizetype n);
 // moves once rather than at every step of the sort.
 void sortRows(QList<MessageRow> &rows);
 
+// Lets rows go. Rows of one listing are freed in the order they were made,
+// which is where their texts lie on the heap.
+void freeRows(QList<MessageRow> &&rows);
+
 }  // namespace ostrel

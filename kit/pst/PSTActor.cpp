@@ -354,7 +354,7 @@ QFuture<RowChunk> PSTActor::listFolder(const MailFolder &folder)
 
 void PSTActor::releaseRows(QList<MessageRow> &&rows)
 {
-    m_executor->post([old = std::move(rows)]() mutable { old = QList<MessageRow>(); });
+    m_executor->post([old = std::move(rows)]() mutable { freeRows(std::move(old)); });
 }
 
 QFuture<PSTResult<MailMessage>> PSTActor::readMessage(const QUuid &rowId)

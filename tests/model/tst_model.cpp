@@ -277,6 +277,42 @@ private slots:
         QCOMPARE(rows, expected);
     }
 
+    // Whatever rows are let go, each row's texts are let go too.
+    void freeRowsLetsEveryRowGo_data()
+    {
+        QTest::addColumn<QList<qint64>>("storageIndexes");
+        QTest::newRow("a whole listing in list order") << QList<qint64>{3, 0, 4, 1, 2};
+        QTest::newRow("a search's matches") << QList<qint64>{7, 2, 40};
+        QTest::newRow("an index twice") << QList<qint64>{0, 1, 1, 2};
+        QTest::newRow("an index out of range") << QList<qint64>{0, -1, 2};
+        QTest::newRow("none") << QList<qint64>{};
+    }
+
+    void freeRowsLetsEveryRowGo()
+    {
+        QFETCH(QList<qint64>, storageIndexes);
+        QList<MessageRow> rows;
+        QStringList held;  // each row's subject, shared with the row
+        for (const qint64 index : storageIndexes) {
+            MessageRow row;
+            row.storageIndex = index;
+            row.subject = QStringLiteral("message %1").arg(index);
+            held.append(row.subject);
+            rows.append(std::move(row));
+        }
+        QList<MessageRow> other = rows;
+        freeRows(std::move(rows));
+        // Still held by another list: only that hold goes.
+        QCOMPARE(other.size(), storageIndexes.size());
+        for (qsizetype i = 0; i < other.size(); ++i) {
+            QCOMPARE(other[i].subject, held[i]);
+            QVERIFY(!held[i].isDetached());
+        }
+        freeRows(std::move(other));
+        for (const QString &subject : std::as_const(held))
+            QVERIFY(subject.isDetached());
+    }
+
     void blanksAreNotLineBreaks()
     {
         QCOMPARE(trimBlanks(QStringLiteral("\t\u00A0 name \u2003")), QStringLiteral("name"));
