@@ -1,6 +1,8 @@
 #include "MessageRow.h"
 
 #include <algorithm>
+#include <array>
+#include <utility>
 #include <limits>
 #include <vector>
 
@@ -37,25 +39,57 @@ void prefetchRow(const MessageRow *row)
 }
 }  // namespace
 
+namespace {
+struct Key {
+    quint64 date;  // newestFirstKey
+    qsizetype at;  // the row's position before the sort
+};
+
+// Sorts keys already in storage order, a byte of their dates at a time from
+// the lowest: each pass keeps the order of the one before, so equal dates
+// stay in storage order. Bytes that every date shares need no pass.
+void radixSort(std::vector<Key> &keys)
+{
+    constexpr int kBytes = 8;
+    std::array<std::array<size_t, 256>, kBytes> counts{};
+    for (const Key &k : keys)
+        for (int b = 0; b < kBytes; ++b)
+            ++counts[size_t(b)][(k.date >> (8 * b)) & 0xFF];
+    std::vector<Key> spare(keys.size());
+    for (int b = 0; b < kBytes; ++b) {
+        auto &count = counts[size_t(b)];
+        if (count[(keys.front().date >> (8 * b)) & 0xFF] == keys.size())
+            continue;
+        size_t next = 0;
+        for (size_t &c : count)
+            next += std::exchange(c, next);
+        for (const Key &k : keys)
+            spare[count[(k.date >> (8 * b)) & 0xFF]++] = k;
+        keys.swap(spare);
+    }
+}
+}  // namespace
+
 void sortRows(QList<MessageRow> &rows)
 {
-    struct Key {
-        double date;
-        qint64 storageIndex;
-        qsizetype at;
-    };
     std::vector<Key> keys;
     keys.reserve(size_t(rows.size()));
-    for (qsizetype i = 0; i < rows.size(); ++i)
-        keys.push_back({rows[i].date, rows[i].storageIndex, i});
-    const auto before = [](const Key &a, const Key &b) {
+    bool storageOrder = true;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        keys.push_back({newestFirstKey(rows[i].date), i});
+        storageOrder = storageOrder && (i == 0 || rows[i - 1].storageIndex < rows[i].storageIndex);
+    }
+    const auto before = [&rows](const Key &a, const Key &b) {
         if (a.date != b.date)
-            return a.date > b.date;
-        return a.storageIndex < b.storageIndex;
+            return a.date < b.date;
+        return rows[a.at].storageIndex < rows[b.at].storageIndex;
     };
     if (std::is_sorted(keys.begin(), keys.end(), before))
         return;
-    std::sort(keys.begin(), keys.end(), before);
+    if (storageOrder)
+        radixSort(keys);
+    else
+        std::sort(keys.begin(), keys.end(), before);
     // Each cycle of the permutation moves its rows one step, through one
     // spare row: no second list, and each row moves once. The walk is known
     // ahead, so the rows a few steps on are fetched while these move: in a

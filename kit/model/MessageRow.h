@@ -5,6 +5,10 @@
 #include <QString>
 #include <QUuid>
 
+#include <bit>
+#include <cmath>
+#include <limits>
+
 namespace ostrel {
 
 // One message as a folder's list shows it: light enough to hold every row of
@@ -39,12 +43,28 @@ Q_DECLARE_TYPEINFO(ostrel::MessageRow, Q_RELOCATABLE_TYPE);
 
 namespace ostrel {
 
+// A row's date as a number that orders rows newest first: a date before
+// 1970 is still a date, and comes before a row without one.
+inline quint64 newestFirstKey(double date)
+{
+    if (date == 0 || std::isnan(date))  // no date; -0 too
+        return std::numeric_limits<quint64>::max();
+    // The bits of a double order like the number once the sign is folded
+    // in; only a NaN would map to the largest key.
+    const auto bits = std::bit_cast<quint64>(date);
+    constexpr quint64 kSign = quint64(1) << 63;
+    const quint64 ascending = (bits & kSign) ? ~bits : bits | kSign;
+    return ~ascending;
+}
+
 // List order: newest first, a row without a date last, equal dates in
 // storage order.
 inline bool listsBefore(const MessageRow &a, const MessageRow &b)
 {
-    if (a.date != b.date)
-        return a.date > b.date;
+    const quint64 ka = newestFirstKey(a.date);
+    const quint64 kb = newestFirstKey(b.date);
+    if (ka != kb)
+        return ka < kb;
     return a.storageIndex < b.storageIndex;
 }
 
@@ -54,7 +74,9 @@ inline bool listsBefore(const MessageRow &a, const MessageRow &b)
 void reserveRows(QList<MessageRow> &rows, qsizetype n);
 
 // Puts rows in list order. The keys are sorted, not the rows: each row then
-// moves once rather than at every step of the sort.
+// moves once rather than at every step of the sort. Rows in storage order
+// (as a listing makes them) are sorted by their dates' digits, which keeps
+// equal dates in storage order.
 void sortRows(QList<MessageRow> &rows);
 
 // Lets rows go. Rows of one listing are freed in the order they were made,

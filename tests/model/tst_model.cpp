@@ -246,11 +246,23 @@ private slots:
         QTest::newRow("oldest first") << QList<double>{1, 2, 3, 4, 5, 6};
         QTest::newRow("ties keep storage order") << QList<double>{4, 8, 4, 8, 4, 8};
         QTest::newRow("no date goes last") << QList<double>{0, 3, 0, 7, 0};
+        QTest::newRow("before 1970 is still a date") << QList<double>{0, -5, 3, -1e9, -0.0, -5};
+        QTest::newRow("fractions of a second") << QList<double>{1.25, 1.5, 1.0, 1.5, 1e-300};
         QList<double> shuffled;
         QRandomGenerator random(7);
         for (int i = 0; i < 3000; ++i)
             shuffled.append(double(random.bounded(200)));  // many ties
         QTest::newRow("3000 with ties") << shuffled;
+        // Dates of a real span, where the bytes differ from the lowest up.
+        QList<double> spread;
+        for (int i = 0; i < 5000; ++i)
+            spread.append(i % 97 == 0 ? 0.0 : 1.6e9 + random.generateDouble() * 3e8 - (i % 13 == 0 ? 3e9 : 0));
+        QTest::newRow("5000 across decades") << spread;
+        // Dates a few ulps apart, where only the lowest bytes differ.
+        QList<double> close;
+        for (int i = 0; i < 3000; ++i)
+            close.append(1.6e9 + double(random.bounded(1 << 26)) * 2.384185791015625e-7);
+        QTest::newRow("3000 within seconds") << close;
     }
 
     void sortRowsGivesListOrder()
@@ -273,8 +285,13 @@ private slots:
                 return aDated;
             return a.date > b.date;
         });
+        QVERIFY(std::is_sorted(expected.cbegin(), expected.cend(), listsBefore));
+        // Rows as a listing makes them, and the same rows in another order.
+        QList<MessageRow> reversed(rows.crbegin(), rows.crend());
         sortRows(rows);
         QCOMPARE(rows, expected);
+        sortRows(reversed);
+        QCOMPARE(reversed, expected);
     }
 
     // Whatever rows are let go, each row's texts are let go too.
