@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #ifdef Q_OS_LINUX
@@ -37,9 +37,7 @@ void prefetchRow(const MessageRow *row)
     Q_UNUSED(row);
 #endif
 }
-}  // namespace
 
-namespace {
 struct Key {
     quint64 date;  // newestFirstKey
     qsizetype at;  // the row's position before the sort
@@ -50,6 +48,8 @@ struct Key {
 // stay in storage order. Bytes that every date shares need no pass.
 void radixSort(std::vector<Key> &keys)
 {
+    if (keys.empty())
+        return;
     constexpr int kBytes = 8;
     std::array<std::array<size_t, 256>, kBytes> counts{};
     for (const Key &k : keys)

@@ -75,8 +75,8 @@ void reserveRows(QList<MessageRow> &rows, qsizetype n);
 
 // Puts rows in list order. The keys are sorted, not the rows: each row then
 // moves once rather than at every step of the sort. Rows in storage order
-// (as a listing makes them) are sorted by their dates' digits, which keeps
-// equal dates in storage order.
+// (as a listing makes them) are sorted by their dates a byte at a time,
+// which keeps equal dates in storage order.
 void sortRows(QList<MessageRow> &rows);
 
 // Lets rows go. Rows of one listing are freed in the order they were made,
