@@ -15,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,24 +25,12 @@ namespace pw = ostrel::pstwriter;
 
 namespace {
 
-struct Dump {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Dump = test::ToolRun;
 
 Dump dump(const QString &archive, const QString &engine)
 {
-    QProcess process;
-    process.start(QStringLiteral(OSTREL_INSPECT_PATH),
-                  {QStringLiteral("--dump"), QStringLiteral("--engine"), engine, archive});
-    Dump d;
-    if (!process.waitForFinished(300000))
-        return d;
-    d.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    d.out = process.readAllStandardOutput();
-    d.err = process.readAllStandardError();
-    return d;
+    return test::runTool(QStringLiteral(OSTREL_INSPECT_PATH),
+                         {QStringLiteral("--dump"), QStringLiteral("--engine"), engine, archive}, 300000);
 }
 
 // The first line where two dumps part, for the failure text.

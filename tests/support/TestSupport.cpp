@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 
 namespace ostrel::test {
 
@@ -20,6 +21,19 @@ QString corpusFile(const QString &name)
 {
     const auto dir = corpusDir();
     return dir ? QDir(*dir).filePath(name) : QString();
+}
+
+ToolRun runTool(const QString &program, const QStringList &arguments, int timeoutMs)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ToolRun run;
+    if (!process.waitForFinished(timeoutMs))
+        return run;
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
 }
 
 }  // namespace ostrel::test

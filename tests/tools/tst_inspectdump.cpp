@@ -6,7 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QFile>
-#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,28 +14,11 @@
 #include <functional>
 
 namespace {
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run runTool(const QString &tool, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(tool, arguments);
-    Run run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
+using Run = ostrel::test::ToolRun;
 
 Run inspect(const QStringList &arguments)
 {
-    return runTool(QStringLiteral(OSTREL_INSPECT_PATH), arguments);
+    return ostrel::test::runTool(QStringLiteral(OSTREL_INSPECT_PATH), arguments);
 }
 
 // Four messages, written out of date order; one names a zebra only in its
@@ -71,7 +53,7 @@ QString generatedArchive(const QString &dir, const QString &name, const QString 
     if (!damage.isEmpty())
         arguments << QStringLiteral("--damage") << damage;
     arguments << path;
-    const Run run = runTool(QStringLiteral(OSTREL_MKPST_PATH), arguments);
+    const Run run = ostrel::test::runTool(QStringLiteral(OSTREL_MKPST_PATH), arguments);
     return run.exitCode == 0 ? path : QString();
 }
 
