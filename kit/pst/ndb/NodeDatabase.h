@@ -37,8 +37,8 @@ public:
     // bodies and attachments or a table too large for the main cache: they
     // would push the folder tables out of it, and a cache that grows asks
     // the system for fresh pages at every read, where the small one reuses
-    // its memory. B-tree pages and
-    // blocks already cached are found in either case.
+    // its memory. B-tree pages and blocks already cached are found in
+    // either case.
     class ReadOnce {
     public:
         explicit ReadOnce(NodeDatabase &db) : m_db(db) { ++m_db.m_readOnce; }
